@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# One door for building Kavro on Debian 12:
+#   scripts/dev.sh run   installs what is missing, builds, starts the program
+#   scripts/dev.sh test  installs what is missing, builds, runs every test
+#   scripts/dev.sh build installs what is missing and builds only
+# Variables: BUILD_DIR (default build), JOBS (default: number of cores),
+#            KAVRO_SANITIZERS=0 skips the sanitizer builds of the test run.
+set -euo pipefail
+
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$top"
+build_dir=${BUILD_DIR:-build}
+jobs=${JOBS:-$(nproc)}
+
+packages=(
+  g++ cmake ninja-build pkg-config clang-format
+  libavcodec-extra libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
+  libswresample-dev libavfilter-dev libavdevice-dev
+  libsdl2-dev qt6-base-dev libjpeg-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth
+)
+
+install_missing() {
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+configure_and_build() { # dir, extra cmake args...
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+
+run_tests() { # dir, extra ctest args...
+  local dir=$1
+  shift
+  (cd "$dir" && ctest --output-on-failure -j "$jobs" "$@")
+}
+
+check_format() {
+  local files
+  files=$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 2>/dev/null || true)
+  [ -z "$files" ] && return 0
+  # shellcheck disable=SC2086
+  clang-format --dry-run --Werror $files
+}
+
+cmd=${1:-run}
+install_missing
+case "$cmd" in
+  build)
+    configure_and_build "$build_dir"
+    ;;
+  run)
+    configure_and_build "$build_dir"
+    shift || true
+    echo "The windowed program is not built yet; starting the command-line tool kavro-convert."
+    exec "$build_dir/src/cli/kavro-convert" "$@"
+    ;;
+  test)
+    check_format
+    configure_and_build "$build_dir"
+    run_tests "$build_dir"
+    if [ "${KAVRO_SANITIZERS:-1}" != 0 ]; then
+      echo "== address and undefined-behaviour sanitizer build"
+      configure_and_build "$build_dir-asan" -DKAVRO_SANITIZE=address
+      run_tests "$build_dir-asan"
+      echo "== thread sanitizer build (threading tests)"
+      configure_and_build "$build_dir-tsan" -DKAVRO_SANITIZE=thread
+      run_tests "$build_dir-tsan" -L threading
+    fi
+    ;;
+  *)
+    echo "usage: scripts/dev.sh run|test|build" >&2
+    exit 2
+    ;;
+esac

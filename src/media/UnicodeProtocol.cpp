@@ -1,0 +1,7 @@
+#include "UnicodeProtocol.h"
+
+namespace kavro {
+
+void RegisterUnicodeProtocol() {}
+
+} // namespace kavro

@@ -1,0 +1,221 @@
+#include "engine/CustomFFmpeg.h"
+
+#include <exception>
+
+#include "FFmpegLogger.h"
+#include "engine/FFmpegException.h"
+#include "platform/MainThread.h"
+
+namespace kavro {
+namespace {
+
+// What the engine answers until its option table, file set-up and run are built in.
+[[noreturn]] void NotBuilt(const char* what) {
+  throw FFmpegException(std::string(what) + " is not available in this build");
+}
+
+} // namespace
+
+TCustomFFmpeg::TCustomFFmpeg() = default;
+
+TCustomFFmpeg::~TCustomFFmpeg() {
+  StopAndWait();
+}
+
+std::mutex& TCustomFFmpeg::PreviewLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+void TCustomFFmpeg::ResetTask() {
+  std::lock_guard lock(FStateLock);
+  FTerminated = false;
+  FTerminationClaimed = false;
+  FFinished = false;
+  FException = false;
+  FErrorText.clear();
+  FExpectedDuration = -1;
+}
+
+void TCustomFFmpeg::ParseOption(const std::string& name, const std::string&) {
+  NotBuilt(("Option '" + name + "'").c_str());
+}
+void TCustomFFmpeg::SetStartTime(int64_t) {
+  NotBuilt("Start time");
+}
+void TCustomFFmpeg::SetRecordingTime(int64_t) {
+  NotBuilt("Recording time");
+}
+void TCustomFFmpeg::SetRecordingTimestamp(int64_t) {
+  NotBuilt("Recording timestamp");
+}
+void TCustomFFmpeg::SetTarget(const std::string&, const std::string&, const std::string&) {
+  NotBuilt("Target preset");
+}
+
+bool TCustomFFmpeg::OpenInputFile(const std::wstring&) {
+  SetLastErrorText("Opening input files is not available in this build");
+  return false;
+}
+
+int TCustomFFmpeg::OpenOutputFile(const std::wstring&, bool) {
+  SetLastErrorText("Creating output files is not available in this build");
+  return -1;
+}
+
+int TCustomFFmpeg::InputFileCount() const {
+  return 0;
+}
+int TCustomFFmpeg::OutputFileCount() const {
+  return 0;
+}
+AVFormatContext* TCustomFFmpeg::InputFormatContext(int) const {
+  return nullptr;
+}
+void TCustomFFmpeg::FreePreviewer() {}
+
+void TCustomFFmpeg::RunConversion() {
+  NotBuilt("Conversion");
+}
+void TCustomFFmpeg::CloseOpenedEncoders() {}
+void TCustomFFmpeg::CloseOpenedDecoders() {}
+void TCustomFFmpeg::FreeRunTimeState() {}
+
+std::string TCustomFFmpeg::ExceptionMessage() const {
+  std::lock_guard lock(FStateLock);
+  return FErrorText;
+}
+
+void TCustomFFmpeg::RecordException(const std::string& message) {
+  std::lock_guard lock(FStateLock);
+  if (!FException) FErrorText = message;
+  FException = true;
+}
+
+void TCustomFFmpeg::RunGuarded(void (TCustomFFmpeg::*step)()) {
+  try {
+    (this->*step)();
+  } catch (const std::exception& e) {
+    RecordException(e.what());
+  } catch (...) {
+    RecordException("Unknown exception");
+  }
+}
+
+void TCustomFFmpeg::Start(bool threaded, TThreadPriority priority) {
+  {
+    std::lock_guard lock(FStateLock);
+    if (FTerminationClaimed) return;
+    FTerminationClaimed = true;
+  }
+  const char* missing = nullptr;
+  if (OutputFileCount() < 1)
+    missing = "At least one output file must be specified";
+  else if (InputFileCount() < 1)
+    missing = "At least one input file must be specified";
+  if (missing) {
+    RunGuarded(&TCustomFFmpeg::FreeRunTimeState);
+    TFFLogger::Instance().Log(this, llError, missing);
+    RecordException(missing);
+    DoTerminate();
+    return;
+  }
+  {
+    std::lock_guard lock(FStateLock);
+    FRunning = true;
+    FFinished = false;
+    FException = false;
+    FTerminated = false;
+    FErrorText.clear();
+    if (threaded) FThreadFinished.ResetEvent();
+  }
+  if (!threaded) {
+    DoConvert();
+    return;
+  }
+  FWorker = std::thread([this, priority] {
+    FWorkerId = std::this_thread::get_id();
+    SetCurrentThreadPriority(priority);
+    DoConvert();
+    FWorkerId = std::thread::id();
+    FThreadFinished.SetEvent();
+  });
+}
+
+void TCustomFFmpeg::DoConvert() {
+  FFinished = false;
+  // Each step runs even when an earlier one failed, so a failed run still closes its codecs.
+  RunGuarded(&TCustomFFmpeg::RunConversion);
+  RunGuarded(&TCustomFFmpeg::CloseOpenedEncoders);
+  RunGuarded(&TCustomFFmpeg::CloseOpenedDecoders);
+  RunGuarded(&TCustomFFmpeg::FreeRunTimeState);
+  DoTerminate();
+}
+
+void TCustomFFmpeg::DoTerminate() {
+  {
+    std::lock_guard lock(FStateLock);
+    FRunning = false;
+    FTerminated = true;
+  }
+  if (FDiscarded || !FTerminateProc) return;
+  try {
+    FTerminateProc(this);
+  } catch (const std::exception& e) {
+    // Nothing above a worker could catch it; the owner's handler failing must not end the process.
+    TFFLogger::Instance().Log(this, llError, e.what());
+  }
+}
+
+void TCustomFFmpeg::Stop(bool waitForStop, bool deliverInPlace) {
+  // With nobody to tell, delivering the termination is only setting flags.
+  deliverInPlace = deliverInPlace || FDiscarded || !FTerminateProc;
+  bool deliver = false;
+  bool waitWorker = false;
+  bool waitDelivery = false;
+  {
+    std::lock_guard lock(FStateLock);
+    FStopRequest = true;
+    if (FRunning) {
+      // A worker that stops its own task (from a handler on its thread) cannot wait for itself.
+      waitWorker = waitForStop && FWorkerId.load() != std::this_thread::get_id();
+    } else if (!FTerminationClaimed) {
+      FTerminationClaimed = true;
+      deliver = true;
+      if (!deliverInPlace) FTerminationDelivered.ResetEvent();
+    } else {
+      waitDelivery = waitForStop && !deliverInPlace;
+    }
+  }
+  FPauseGate.Open();
+  if (deliver && deliverInPlace) {
+    DoTerminate();
+  } else if (deliver) {
+    FTerminateThread = std::thread([this] {
+      DoTerminate();
+      FTerminationDelivered.SetEvent();
+    });
+    waitDelivery = waitForStop;
+  }
+  if (waitWorker) TMainThread::WaitServing(FThreadFinished);
+  if (waitDelivery && FTerminateThread.get_id() != std::this_thread::get_id())
+    TMainThread::WaitServing(FTerminationDelivered);
+}
+
+void TCustomFFmpeg::JoinThreads() {
+  for (std::thread* thread : {&FWorker, &FTerminateThread})
+    if (thread->joinable() && thread->get_id() != std::this_thread::get_id()) thread->join();
+}
+
+void TCustomFFmpeg::WaitForTermination() {
+  TMainThread::WaitServing(FTerminationDelivered);
+}
+
+void TCustomFFmpeg::StopAndWait() {
+  Stop(true);
+  TMainThread::WaitServing(FThreadFinished);
+  TMainThread::WaitServing(FTerminationDelivered);
+  JoinThreads();
+}
+
+} // namespace kavro

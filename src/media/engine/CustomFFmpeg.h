@@ -1,0 +1,160 @@
+// TCustomFFmpeg: the engine of one conversion task. Set-up calls (options, opening inputs, creating
+// outputs) come from the owner's thread before the task starts; the run happens on the task's worker
+// thread, or in place in the caller's thread. Stop, Suspend and Resume may come from any thread.
+//
+// This file holds the task's life cycle; options, file set-up and the conversion itself are the
+// virtual calls below, filled in by the engine's other parts.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "engine/EngineLimits.h"
+#include "platform/Event.h"
+#include "platform/Object.h"
+#include "platform/PauseGate.h"
+#include "platform/ThreadPriority.h"
+
+struct AVFormatContext;
+
+namespace kavro {
+
+class TBitmap;
+class TCustomFFmpeg;
+
+// Notification slots the owner points at its own handlers; the engine calls them from the worker.
+using TProgressProc =
+    std::function<void(TCustomFFmpeg* Sender, int FileIndex, int FrameNumber, int FPS, float Quality,
+                       float BitRate, int64_t CurrentSize, int64_t CurrentDuration, int64_t TotalDuration)>;
+using TTerminateProc = std::function<void(TCustomFFmpeg* Sender)>;
+using TCustomHookProc = std::function<void(TCustomFFmpeg* Sender, TBitmap* Bitmap, int FrameNumber,
+                                           int64_t PTS, bool& Update, bool& StopHook)>;
+using TPreviewBitmapProc =
+    std::function<void(TCustomFFmpeg* Sender, TBitmap* Bitmap, int FrameNumber, int64_t PTS)>;
+
+// Preview flags of a task.
+constexpr int PreviewWindowFlag = 1; // bit 0: show pictures in the task's own preview window
+constexpr int PreviewBitmapFlag = 2; // bit 1: deliver pictures through the preview-bitmap slot
+
+class TCustomFFmpeg : public TObject {
+public:
+  TCustomFFmpeg();
+  // Stops a running task and waits for it. Owners that derive from this class stop it in their own
+  // destructor first (StopAndWait), since the run calls their overrides.
+  ~TCustomFFmpeg() override;
+
+  // ---- settings (before the task starts, owner's thread) ----
+  // Restores every setting to its default and clears the termination state.
+  virtual void ResetTask();
+  // Applies one option; raises FFmpegException (or EConvertError) for a bad value.
+  virtual void ParseOption(const std::string& name, const std::string& value);
+  virtual void SetStartTime(int64_t microseconds);
+  virtual void SetRecordingTime(int64_t microseconds);
+  // Recording timestamp of the next output, seconds since 1970 UTC.
+  virtual void SetRecordingTimestamp(int64_t seconds);
+  // Target preset: type "vcd", "svcd", "dvd", "dv" or "dv50"; norm "auto", "pal", "ntsc" or "film".
+  virtual void SetTarget(const std::string& type, const std::string& norm, const std::string& fallbackNorm);
+  // False with LastErrorText on failure.
+  virtual bool OpenInputFile(const std::wstring& fileName);
+  // The new number of output files, or -1 with LastErrorText.
+  virtual int OpenOutputFile(const std::wstring& fileName, bool join);
+  virtual int InputFileCount() const;
+  virtual int OutputFileCount() const;
+  // The opened input's container, for a probe to describe it.
+  virtual AVFormatContext* InputFormatContext(int index) const;
+  // Frees the task's preview window at once.
+  virtual void FreePreviewer();
+
+  const std::string& LastErrorText() const { return FLastErrorText; }
+  int64_t ExpectedDuration() const { return FExpectedDuration; }
+
+  int Verbose = 1;
+  // Microseconds between progress reports.
+  int64_t ProgressIntervalUs = 500000;
+
+  // Preview flags (PreviewWindowFlag, PreviewBitmapFlag); read and written under PreviewLock.
+  int PreviewFlags = 0;
+  // One lock for the preview flags of every task of the process.
+  static std::mutex& PreviewLock();
+
+  TProgressProc FProgressProc;
+  TTerminateProc FTerminateProc;
+  TCustomHookProc FCustomHookProc;
+  TPreviewBitmapProc FPreviewBitmapProc;
+
+  // ---- running ----
+  // Runs the task on a new worker thread (threaded) or to its end in this thread. Nothing happens
+  // when the task is running or has terminated.
+  void Start(bool threaded, TThreadPriority priority = tpNormal);
+  // Asks a running task to end (and opens its pause gate); a task that never ran reports its
+  // termination from a thread of its own, or in this thread with deliverInPlace. With waitForStop,
+  // returns once the worker has left or the termination has been delivered.
+  void Stop(bool waitForStop, bool deliverInPlace = false);
+  // Stops and waits, then joins every thread of the task; the last call before destruction.
+  void StopAndWait();
+  // Waits until a termination that Stop handed to a thread of its own has been delivered.
+  void WaitForTermination();
+  // The owner lets go of the task: its termination no longer reaches FTerminateProc.
+  void Discard() { FDiscarded = true; }
+  void Suspend() { FPauseGate.Close(); }
+  void Resume() { FPauseGate.Open(); }
+  bool Suspended() { return FPauseGate.IsClosed(); }
+
+  bool Running() const { return FRunning; }
+  bool Terminated() const { return FTerminated; }
+  // The transcode reached its end and no stop was requested.
+  bool Finished() const { return FFinished; }
+  bool ExceptionRaised() const { return FException; }
+  std::string ExceptionMessage() const;
+  bool StopRequested() const { return FStopRequest; }
+
+protected:
+  // The conversion; returns after a complete or stopped run, raises FFmpegException on failure.
+  virtual void RunConversion();
+  virtual void CloseOpenedEncoders();
+  virtual void CloseOpenedDecoders();
+  virtual void FreeRunTimeState();
+
+  // The worker's safe point: sleeps while the task is paused.
+  void WaitWhilePaused() { FPauseGate.Wait(); }
+  void SetFinished(bool value) { FFinished = value; }
+  void SetLastErrorText(const std::string& text) { FLastErrorText = text; }
+  void SetExpectedDuration(int64_t value) { FExpectedDuration = value; }
+  // Records an error of the run as the task's error; the first one is kept.
+  void RecordException(const std::string& message);
+
+private:
+  void DoConvert();
+  void DoTerminate();
+  void RunGuarded(void (TCustomFFmpeg::*step)());
+  // Claims the task's one termination; False when it was already claimed.
+  bool ClaimTermination();
+  void JoinThreads();
+
+  std::atomic<bool> FRunning{false};
+  std::atomic<bool> FTerminated{false};
+  std::atomic<bool> FFinished{false};
+  std::atomic<bool> FException{false};
+  std::atomic<bool> FStopRequest{false};
+  std::atomic<bool> FTerminationClaimed{false};
+  std::atomic<bool> FDiscarded{false};
+  // Guards the life-cycle transitions (claiming the termination, starting, stopping) and FErrorText,
+  // which the worker writes while the owner reads.
+  mutable std::mutex FStateLock;
+  std::string FErrorText;
+  std::string FLastErrorText;
+  int64_t FExpectedDuration = -1;
+
+  TPauseGate FPauseGate;
+  std::thread FWorker;
+  std::atomic<std::thread::id> FWorkerId{};
+  std::thread FTerminateThread;
+  TEvent FThreadFinished{true, true};
+  TEvent FTerminationDelivered{true, true};
+};
+
+} // namespace kavro

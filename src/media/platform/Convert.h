@@ -1,0 +1,21 @@
+// Number parsing with the system's error texts, shared by option handlers and the log bridge.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kavro {
+
+// Decimal integer (optional sign, surrounding spaces allowed); otherwise EConvertError
+// "'%s' is not a valid integer value".
+int StrToInt(const std::string& text);
+int64_t StrToInt64(const std::string& text);
+// Decimal floating point number; otherwise EConvertError "'%s' is not a valid floating point value".
+double StrToFloat(const std::string& text);
+
+// ASCII lower case, as option names are compared.
+std::string LowerCase(std::string text);
+// Cuts spaces and control characters from both ends.
+std::string Trim(const std::string& text);
+
+} // namespace kavro
