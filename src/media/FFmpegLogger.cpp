@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <stdexcept>
 
@@ -147,10 +148,13 @@ std::string TFFLogger::FormatLibraryMessage(void* context, const char* format, v
   const int length = std::vsnprintf(buffer, sizeof buffer, format, args);
   size_t kept = length < 0 ? 0 : static_cast<size_t>(length);
   if (kept >= sizeof buffer) {
-    kept = sizeof buffer - 1;
-    // Do not leave half a UTF-8 character at the cut.
+    // Cut to the buffer, never inside a UTF-8 character, and keep the line feed that ends the
+    // message so the next message does not join this line.
+    const bool endsLine = *format && format[std::strlen(format) - 1] == '\n';
+    kept = sizeof buffer - (endsLine ? 2 : 1);
     while (kept > 0 && (static_cast<unsigned char>(buffer[kept]) & 0xC0) == 0x80)
       --kept;
+    if (endsLine) buffer[kept++] = '\n';
   }
   text.append(buffer, kept);
   return text;

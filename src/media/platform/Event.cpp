@@ -4,11 +4,10 @@
 
 namespace kavro {
 
+// Notifies under the lock: a waiter released by this call may destroy the event right away.
 void TEvent::SetEvent() {
-  {
-    std::lock_guard lock(FLock);
-    FSignaled = true;
-  }
+  std::lock_guard lock(FLock);
+  FSignaled = true;
   if (FManualReset)
     FChanged.notify_all();
   else
