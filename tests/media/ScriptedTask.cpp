@@ -78,6 +78,9 @@ void TScriptedTask::RunConversion() {
     std::atomic<int>& Running;
     ~TLeave() { --Running; }
   } leave{FScript->Running};
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (FScript->MostRunning < FScript->WaitForMostRunning && std::chrono::steady_clock::now() < giveUp)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   for (int step = 0; step < FScript->Steps; ++step) {
     WaitWhilePaused();
     if (StopRequested()) return;

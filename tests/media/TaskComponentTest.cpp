@@ -102,6 +102,7 @@ TEST_F(TaskComponentTest, ConcurrencyOneRunsTasksOneAtATimeOnWorkers) {
 
 TEST_F(TaskComponentTest, ConcurrencyTwoRunsTwoAtOnceThenTheThird) {
   Tasks.Script->Steps = 10;
+  Tasks.Script->WaitForMostRunning = 2;
   ASSERT_EQ(AddTasks(3), 3);
   AddOutputs();
   Component.StartTask(2);
