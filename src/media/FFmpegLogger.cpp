@@ -130,6 +130,8 @@ void TFFLogger::Deliver(TObject* sender, uint32_t threadId, TLogLevel level, con
 }
 
 void TFFLogger::InstallLibraryCallback() {
+  // A level chosen before the libraries were ready applies from now on.
+  GLibraryLevel = LogLevelToLibLevel(Instance().LogLevel());
   av_log_set_level(GLibraryLevel);
   av_log_set_callback(&TFFLogger::LibraryCallback);
 }

@@ -92,6 +92,15 @@ TEST_F(LoggerTest, LevelsFilterOwnMessages) {
   EXPECT_EQ(Lines()[1].Level, llError);
 }
 
+TEST_F(LoggerTest, LevelChosenBeforeLoadingReachesTheLibraries) {
+  TFFmpegLoader::Instance().UnloadLib(liAVUtil);
+  Logger.SetLogLevel(llError);
+  EXPECT_EQ(av_log_get_level(), 32);
+  ASSERT_TRUE(TFFmpegLoader::Instance().LoadLibs(EngineLibSet));
+  EXPECT_EQ(av_log_get_level(), 16);
+  EXPECT_EQ(TFFLogger::LibraryLevel(), 16);
+}
+
 TEST_F(LoggerTest, LevelByName) {
   Logger.SetLogLevelByName("Warning");
   EXPECT_EQ(Logger.LogLevel(), llWarning);
