@@ -27,32 +27,6 @@ std::mutex& TCustomFFmpeg::PreviewLock() {
   return lock;
 }
 
-void TCustomFFmpeg::ResetTask() {
-  std::lock_guard lock(FStateLock);
-  FTerminated = false;
-  FTerminationClaimed = false;
-  FFinished = false;
-  FException = false;
-  FErrorText.clear();
-  FExpectedDuration = -1;
-}
-
-void TCustomFFmpeg::ParseOption(const std::string& name, const std::string&) {
-  NotBuilt(("Option '" + name + "'").c_str());
-}
-void TCustomFFmpeg::SetStartTime(int64_t) {
-  NotBuilt("Start time");
-}
-void TCustomFFmpeg::SetRecordingTime(int64_t) {
-  NotBuilt("Recording time");
-}
-void TCustomFFmpeg::SetRecordingTimestamp(int64_t) {
-  NotBuilt("Recording timestamp");
-}
-void TCustomFFmpeg::SetTarget(const std::string&, const std::string&, const std::string&) {
-  NotBuilt("Target preset");
-}
-
 bool TCustomFFmpeg::OpenInputFile(const std::wstring&) {
   SetLastErrorText("Opening input files is not available in this build");
   return false;
@@ -76,6 +50,12 @@ void TCustomFFmpeg::FreePreviewer() {}
 
 void TCustomFFmpeg::RunConversion() {
   NotBuilt("Conversion");
+}
+void TCustomFFmpeg::NewStreamForOption(int) {
+  NotBuilt("Adding streams");
+}
+int TCustomFFmpeg::AddHookModule(const std::vector<std::string>&) {
+  return -1;
 }
 void TCustomFFmpeg::CloseOpenedEncoders() {}
 void TCustomFFmpeg::CloseOpenedDecoders() {}

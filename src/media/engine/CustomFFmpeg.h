@@ -12,8 +12,11 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/EngineLimits.h"
+#include "engine/GenericParameters.h"
+#include "engine/TaskSettings.h"
 #include "platform/Event.h"
 #include "platform/Object.h"
 #include "platform/PauseGate.h"
@@ -25,6 +28,18 @@ namespace kavro {
 
 class TBitmap;
 class TCustomFFmpeg;
+
+// How an option takes its value: flags and Booleans may stand alone on a command line.
+enum TOptionKind { okFlag, okBool, okInt, okInt64, okFloat, okText, okTime, okDate };
+using TOptionHandler = void (TCustomFFmpeg::*)(const std::string& name, const std::string& value);
+
+// One row of the option table.
+struct TOptionRow {
+  const char* Name;
+  TOptionKind Kind;
+  TOptionHandler Handler;
+  const char* Default; // the value that restores the default through the handler; null when none does
+};
 
 // Notification slots the owner points at its own handlers; the engine calls them from the worker.
 using TProgressProc =
@@ -48,15 +63,18 @@ public:
   ~TCustomFFmpeg() override;
 
   // ---- settings (before the task starts, owner's thread) ----
-  // Restores every setting to its default and clears the termination state.
+  // Restores every setting to its default, recreates the generic parameter contexts and clears the
+  // termination state.
   virtual void ResetTask();
-  // Applies one option; raises FFmpegException (or EConvertError) for a bad value.
+  // Applies one option through the option table (first match wins), else the generic parameter
+  // setter. Raises FFmpegException (or EConvertError) for a bad value.
   virtual void ParseOption(const std::string& name, const std::string& value);
   virtual void SetStartTime(int64_t microseconds);
   virtual void SetRecordingTime(int64_t microseconds);
   // Recording timestamp of the next output, seconds since 1970 UTC.
   virtual void SetRecordingTimestamp(int64_t seconds);
-  // Target preset: type "vcd", "svcd", "dvd", "dv" or "dv50"; norm "auto", "pal", "ntsc" or "film".
+  // Target preset: type "vcd", "svcd", "dvd", "dv" or "dv50"; norm "auto", "pal", "ntsc" or "film";
+  // the fallback decides when "auto" cannot.
   virtual void SetTarget(const std::string& type, const std::string& norm, const std::string& fallbackNorm);
   // False with LastErrorText on failure.
   virtual bool OpenInputFile(const std::wstring& fileName);
@@ -68,6 +86,16 @@ public:
   virtual AVFormatContext* InputFormatContext(int index) const;
   // Frees the task's preview window at once.
   virtual void FreePreviewer();
+
+  // The option table, in the order ParseOption walks it.
+  static const TOptionRow* OptionTable(int& count);
+  static const TOptionRow* FindOption(const std::string& name);
+
+  const TTaskSettings& Settings() const { return FSettings; }
+  const TGenericParameters& GenericParameters() const { return FParams; }
+  // Sets a generic parameter (presets and target presets use it); False when it was not set. A media
+  // type (ptVideo, ptAudio, ptSubtitle) keeps it to that type's codec context and encoder.
+  bool SetGenericParameter(const std::string& name, const std::string& value, int onlyType = -1);
 
   const std::string& LastErrorText() const { return FLastErrorText; }
   int64_t ExpectedDuration() const { return FExpectedDuration; }
@@ -113,6 +141,65 @@ public:
   bool StopRequested() const { return FStopRequest; }
 
 protected:
+  // ---- option handlers (one per row or family of rows of the option table) ----
+  template <bool TTaskSettings::*Field> void OptBool(const std::string& name, const std::string& value);
+  template <int TTaskSettings::*Field> void OptInt(const std::string& name, const std::string& value);
+  template <float TTaskSettings::*Field> void OptFloat(const std::string& name, const std::string& value);
+  template <std::string TTaskSettings::*Field>
+  void OptText(const std::string& name, const std::string& value);
+  template <bool TTaskSettings::*Field> void OptAlwaysTrue(const std::string& name, const std::string& value);
+  void OptDoNothing(const std::string& name, const std::string& value);
+  void OptTimeLimit(const std::string& name, const std::string& value);
+  void OptTodo(const std::string& name, const std::string& value);
+  void OptPadding(const std::string& name, const std::string& value);
+  void OptLogLevel(const std::string& name, const std::string& value);
+  void OptFormat(const std::string& name, const std::string& value);
+  void OptMap(const std::string& name, const std::string& value);
+  void OptMapMetaData(const std::string& name, const std::string& value);
+  void OptRecordingTime(const std::string& name, const std::string& value);
+  void OptLimitFileSize(const std::string& name, const std::string& value);
+  void OptStartTime(const std::string& name, const std::string& value);
+  void OptInputTsOffset(const std::string& name, const std::string& value);
+  void OptInputTsScale(const std::string& name, const std::string& value);
+  void OptRecordingTimestamp(const std::string& name, const std::string& value);
+  void OptMetadata(const std::string& name, const std::string& value);
+  void OptVerbose(const std::string& name, const std::string& value);
+  void OptTarget(const std::string& name, const std::string& value);
+  void OptVideoBitrate(const std::string& name, const std::string& value);
+  void OptFrameRate(const std::string& name, const std::string& value);
+  void OptFrameSize(const std::string& name, const std::string& value);
+  void OptAspect(const std::string& name, const std::string& value);
+  void OptPixelFormat(const std::string& name, const std::string& value);
+  void OptCrop(const std::string& name, const std::string& value);
+  void OptQScale(const std::string& name, const std::string& value);
+  void OptVideoCodec(const std::string& name, const std::string& value);
+  void OptPass(const std::string& name, const std::string& value);
+  void OptVStats(const std::string& name, const std::string& value);
+  void OptVStatsFile(const std::string& name, const std::string& value);
+  void OptVideoHook(const std::string& name, const std::string& value);
+  void OptVideoFilters(const std::string& name, const std::string& value);
+  void OptMatrix(const std::string& name, const std::string& value);
+  void OptCodecTag(const std::string& name, const std::string& value);
+  void OptNewStream(const std::string& name, const std::string& value);
+  void OptStreamId(const std::string& name, const std::string& value);
+  void OptAudioBitrate(const std::string& name, const std::string& value);
+  void OptAudioRate(const std::string& name, const std::string& value);
+  void OptAudioChannels(const std::string& name, const std::string& value);
+  void OptAudioCodec(const std::string& name, const std::string& value);
+  void OptSampleFormat(const std::string& name, const std::string& value);
+  void OptSubtitleCodec(const std::string& name, const std::string& value);
+  void OptBitstreamFilter(const std::string& name, const std::string& value);
+  void OptPreset(const std::string& name, const std::string& value);
+
+  // Seams of the parts built later: a stream added to the last output by newvideo, newaudio or
+  // newsubtitle (0 video, 1 audio, 3 subtitle, as the libraries number media types), and a frame hook
+  // module loaded by vhook (0 or a negative error code).
+  virtual void NewStreamForOption(int mediaType);
+  virtual int AddHookModule(const std::vector<std::string>& arguments);
+
+  TTaskSettings FSettings;
+  TGenericParameters FParams;
+
   // The conversion; returns after a complete or stopped run, raises FFmpegException on failure.
   virtual void RunConversion();
   virtual void CloseOpenedEncoders();
