@@ -172,7 +172,7 @@ protected:
   void OptPixelFormat(const std::string& name, const std::string& value);
   void OptCrop(const std::string& name, const std::string& value);
   void OptQScale(const std::string& name, const std::string& value);
-  void OptVideoCodec(const std::string& name, const std::string& value);
+  void OptCodec(const std::string& name, const std::string& value);
   void OptPass(const std::string& name, const std::string& value);
   void OptVStats(const std::string& name, const std::string& value);
   void OptVStatsFile(const std::string& name, const std::string& value);
@@ -185,9 +185,7 @@ protected:
   void OptAudioBitrate(const std::string& name, const std::string& value);
   void OptAudioRate(const std::string& name, const std::string& value);
   void OptAudioChannels(const std::string& name, const std::string& value);
-  void OptAudioCodec(const std::string& name, const std::string& value);
   void OptSampleFormat(const std::string& name, const std::string& value);
-  void OptSubtitleCodec(const std::string& name, const std::string& value);
   void OptBitstreamFilter(const std::string& name, const std::string& value);
   void OptPreset(const std::string& name, const std::string& value);
 

@@ -65,12 +65,8 @@ void TCustomFFmpeg::OptPreset(const std::string& name, const std::string& value)
     if (key.empty() || setting.empty())
       throw FFmpegException(Format("%s: Invalid syntax: \"%s\"", value.c_str(), line.c_str()));
     const std::string lowerKey = LowerCase(key);
-    if (lowerKey == "acodec")
-      OptAudioCodec(lowerKey, setting);
-    else if (lowerKey == "vcodec")
-      OptVideoCodec(lowerKey, setting);
-    else if (lowerKey == "scodec")
-      OptSubtitleCodec(lowerKey, setting);
+    if (lowerKey == "acodec" || lowerKey == "vcodec" || lowerKey == "scodec")
+      OptCodec(lowerKey, setting);
     else if (!SetGenericParameter(key, setting, PresetMediaType(name)))
       throw FFmpegException(Format("%s: Invalid option or argument: \"%s\", parsed as \"%s\" = \"%s\"",
                                    value.c_str(), line.c_str(), key.c_str(), setting.c_str()));

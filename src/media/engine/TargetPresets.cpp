@@ -1,5 +1,6 @@
 // Target presets: the settings of VCD, SVCD, DVD and DV outputs for a television norm.
 #include <cmath>
+#include <utility>
 
 #include "FFmpegLogger.h"
 #include "engine/CustomFFmpeg.h"
@@ -13,6 +14,117 @@ namespace kavro {
 namespace {
 
 enum TNorm { nmPAL, nmNTSC, nmFILM };
+enum TChannelRule { chKeep, chStereo, chMonoToStereo };
+
+// What a target sets. Rates and GOP follow the norm; numeric parameters go through the generic
+// setter (the MPEG-2 encoder's scan-offset reservation is one of its private options today).
+struct TTargetProfile {
+  const char* Type;
+  const char* VideoCodec; // null: unchanged
+  const char* AudioCodec;
+  const char* Format;
+  const char* SizePal;
+  const char* SizeNtsc;
+  bool Gop;
+  std::pair<const char*, const char*> Parameters[9];
+  int SampleRate;
+  TChannelRule Channels;
+  float MuxPreload;            // 0: unchanged
+  const char* PixelFormatPal;  // null: unchanged
+  const char* PixelFormatNtsc; // NTSC and FILM
+  const char* Aspect;          // when none is set yet
+};
+
+const TTargetProfile Targets[] = {
+    {"vcd",
+     "mpeg1video",
+     "mp2",
+     "vcd",
+     "352x288",
+     "352x240",
+     true,
+     {{"b", "1150000"},
+      {"maxrate", "1150000"},
+      {"minrate", "1150000"},
+      {"bufsize", "327680"},
+      {"ab", "224000"},
+      {"packetsize", "2324"},
+      {"muxrate", "1411200"}},
+     44100,
+     chStereo,
+     0.44f,
+     nullptr,
+     nullptr,
+     "4:3"},
+    {"svcd",
+     "mpeg2video",
+     "mp2",
+     "svcd",
+     "480x576",
+     "480x480",
+     true,
+     {{"b", "2040000"},
+      {"maxrate", "2516000"},
+      {"minrate", "0"},
+      {"bufsize", "1835008"},
+      {"scan_offset", "1"},
+      {"ab", "224000"},
+      {"packetsize", "2324"}},
+     44100,
+     chMonoToStereo,
+     0,
+     nullptr,
+     nullptr,
+     "4:3"},
+    {"dvd",
+     "mpeg2video",
+     "ac3",
+     "dvd",
+     "720x576",
+     "720x480",
+     true,
+     {{"b", "6000000"},
+      {"maxrate", "9000000"},
+      {"minrate", "0"},
+      {"bufsize", "1835008"},
+      {"ab", "448000"},
+      {"packetsize", "2048"},
+      {"muxrate", "10080000"}},
+     48000,
+     chMonoToStereo,
+     0,
+     nullptr,
+     nullptr,
+     "16:9"},
+    {"dv",
+     nullptr,
+     nullptr,
+     "dv",
+     "720x576",
+     "720x480",
+     false,
+     {},
+     48000,
+     chStereo,
+     0,
+     "yuv420p",
+     "yuv411p",
+     nullptr},
+    {"dv50",
+     nullptr,
+     nullptr,
+     "dv",
+     "720x576",
+     "720x480",
+     false,
+     {},
+     48000,
+     chStereo,
+     0,
+     "yuv422p",
+     "yuv422p",
+     nullptr},
+};
 
 // PAL or NTSC from a rate in thousandths of a frame per second; -1 when it decides nothing.
 int NormOfRate(long long milliFps) {
@@ -57,77 +169,29 @@ void TCustomFFmpeg::SetTarget(const std::string& type, const std::string& norm,
                                    resolved == nmPAL ? "PAL" : "NTSC");
   }
 
-  const bool pal = resolved == nmPAL;
-  const char* rate = pal ? "25" : resolved == nmNTSC ? "30000/1001" : "24000/1001";
-  const char* gop = pal ? "15" : "18";
-  const auto assumeAspect = [this](const char* aspect) {
-    if (FSettings.FrameAspectRatio != 0) return;
-    OptAspect("aspect", aspect);
-    TFFLogger::Instance().LogFmt(this, llInfo, "Assuming %s for aspect ratio", aspect);
-  };
+  const TTargetProfile* profile = nullptr;
+  for (const TTargetProfile& candidate : Targets)
+    if (type == candidate.Type) profile = &candidate;
+  if (!profile) throw FFmpegException("Unknown target type");
 
-  if (type == "vcd") {
-    OptVideoCodec("vcodec", "mpeg1video");
-    OptAudioCodec("acodec", "mp2");
-    OptFormat("f", "vcd");
-    OptFrameSize("s", pal ? "352x288" : "352x240");
-    OptFrameRate("r", rate);
-    SetGenericParameter("g", gop);
-    SetGenericParameter("b", "1150000");
-    SetGenericParameter("maxrate", "1150000");
-    SetGenericParameter("minrate", "1150000");
-    SetGenericParameter("bufsize", "327680");
-    SetGenericParameter("ab", "224000");
-    FSettings.AudioSampleRate = 44100;
+  const bool pal = resolved == nmPAL;
+  if (profile->VideoCodec) OptCodec("vcodec", profile->VideoCodec);
+  if (profile->AudioCodec) OptCodec("acodec", profile->AudioCodec);
+  OptFormat("f", profile->Format);
+  OptFrameSize("s", pal ? profile->SizePal : profile->SizeNtsc);
+  OptFrameRate("r", pal ? "25" : resolved == nmNTSC ? "30000/1001" : "24000/1001");
+  if (profile->Gop) SetGenericParameter("g", pal ? "15" : "18");
+  for (const auto& [name, value] : profile->Parameters)
+    if (name) SetGenericParameter(name, value);
+  FSettings.AudioSampleRate = profile->SampleRate;
+  if (profile->Channels == chStereo || (profile->Channels == chMonoToStereo && FSettings.AudioChannels == 1))
     FSettings.AudioChannels = 2;
-    SetGenericParameter("packetsize", "2324");
-    SetGenericParameter("muxrate", "1411200");
-    FSettings.MuxPreload = 0.44f;
-    assumeAspect("4:3");
-  } else if (type == "svcd") {
-    OptVideoCodec("vcodec", "mpeg2video");
-    OptAudioCodec("acodec", "mp2");
-    OptFormat("f", "svcd");
-    OptFrameSize("s", pal ? "480x576" : "480x480");
-    OptFrameRate("r", rate);
-    SetGenericParameter("g", gop);
-    SetGenericParameter("b", "2040000");
-    SetGenericParameter("maxrate", "2516000");
-    SetGenericParameter("minrate", "0");
-    SetGenericParameter("bufsize", "1835008");
-    // The scan-offset reservation is a private option of the MPEG-2 encoder today.
-    SetGenericParameter("scan_offset", "1");
-    SetGenericParameter("ab", "224000");
-    FSettings.AudioSampleRate = 44100;
-    if (FSettings.AudioChannels == 1) FSettings.AudioChannels = 2;
-    SetGenericParameter("packetsize", "2324");
-    assumeAspect("4:3");
-  } else if (type == "dvd") {
-    OptVideoCodec("vcodec", "mpeg2video");
-    OptAudioCodec("acodec", "ac3");
-    OptFormat("f", "dvd");
-    OptFrameSize("s", pal ? "720x576" : "720x480");
-    OptFrameRate("r", rate);
-    SetGenericParameter("g", gop);
-    SetGenericParameter("b", "6000000");
-    SetGenericParameter("maxrate", "9000000");
-    SetGenericParameter("minrate", "0");
-    SetGenericParameter("bufsize", "1835008");
-    SetGenericParameter("ab", "448000");
-    FSettings.AudioSampleRate = 48000;
-    if (FSettings.AudioChannels == 1) FSettings.AudioChannels = 2;
-    SetGenericParameter("packetsize", "2048");
-    SetGenericParameter("muxrate", "10080000");
-    assumeAspect("16:9");
-  } else if (type == "dv" || type == "dv50") {
-    OptFormat("f", "dv");
-    OptFrameSize("s", pal ? "720x576" : "720x480");
-    OptFrameRate("r", rate);
-    FSettings.AudioSampleRate = 48000;
-    FSettings.AudioChannels = 2;
-    OptPixelFormat("pix_fmt", type == "dv50" ? "yuv422p" : pal ? "yuv420p" : "yuv411p");
-  } else {
-    throw FFmpegException("Unknown target type");
+  if (profile->MuxPreload > 0) FSettings.MuxPreload = profile->MuxPreload;
+  if (profile->PixelFormatPal)
+    OptPixelFormat("pix_fmt", pal ? profile->PixelFormatPal : profile->PixelFormatNtsc);
+  if (profile->Aspect && FSettings.FrameAspectRatio == 0) {
+    OptAspect("aspect", profile->Aspect);
+    TFFLogger::Instance().LogFmt(this, llInfo, "Assuming %s for aspect ratio", profile->Aspect);
   }
 }
 

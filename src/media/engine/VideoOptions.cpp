@@ -115,28 +115,19 @@ void TCustomFFmpeg::OptQScale(const std::string&, const std::string& value) {
   FSettings.VideoQScale = static_cast<float>(quality);
 }
 
-void TCustomFFmpeg::OptVideoCodec(const std::string&, const std::string& value) {
-  FSettings.VideoCodecName.clear();
+// vcodec, acodec and scodec: a codec name, or "copy" for stream copy.
+void TCustomFFmpeg::OptCodec(const std::string& name, const std::string& value) {
+  std::string& codec = name[0] == 'v'   ? FSettings.VideoCodecName
+                       : name[0] == 'a' ? FSettings.AudioCodecName
+                                        : FSettings.SubtitleCodecName;
+  bool& copy = name[0] == 'v'   ? FSettings.VideoStreamCopy
+               : name[0] == 'a' ? FSettings.AudioStreamCopy
+                                : FSettings.SubtitleStreamCopy;
+  codec.clear();
   if (value == "copy")
-    FSettings.VideoStreamCopy = true;
+    copy = true;
   else
-    FSettings.VideoCodecName = value;
-}
-
-void TCustomFFmpeg::OptAudioCodec(const std::string&, const std::string& value) {
-  FSettings.AudioCodecName.clear();
-  if (value == "copy")
-    FSettings.AudioStreamCopy = true;
-  else
-    FSettings.AudioCodecName = value;
-}
-
-void TCustomFFmpeg::OptSubtitleCodec(const std::string&, const std::string& value) {
-  FSettings.SubtitleCodecName.clear();
-  if (value == "copy")
-    FSettings.SubtitleStreamCopy = true;
-  else
-    FSettings.SubtitleCodecName = value;
+    codec = value;
 }
 
 void TCustomFFmpeg::OptPass(const std::string&, const std::string& value) {
