@@ -1,10 +1,62 @@
-// File names outside the locale's encoding at the media libraries.
+// File names outside the locale's encoding at the media libraries. Such a name travels as the URL
+// "unicode:utf8:" + UTF-8 text, and the engine, probe and player open it through an I/O context of
+// their own (TUnicodeFile) instead of the libraries' file protocol. Any thread; an open file belongs
+// to one I/O context and is used by one thread at a time.
 #pragma once
+
+#include <cstdint>
+#include <string>
+
+struct AVIOContext;
 
 namespace kavro {
 
-// Called once when avformat becomes ready. Today's libraries take no protocol registration: the
-// engine opens its own I/O context for such names, so there is nothing to register up front.
+constexpr const char* UnicodeUrlPrefix = "unicode:utf8:";
+constexpr size_t MaxUrlLength = 2047;
+
+// False for a URL of a known protocol; else True when the locale's encoding cannot spell the name.
+bool NeedsUnicodeURL(const std::wstring& fileName);
+// "unicode:utf8:" + UTF-8 when needed, else the name in the locale's encoding; at most 2047 bytes.
+std::string FileNameToURL(const std::wstring& fileName);
+// The wide file name of a URL of either form.
+std::wstring URLToFileName(const std::string& url);
+// True for the "unicode:utf8:" form.
+bool IsUnicodeURL(const std::string& url);
+
+// Called once when avformat is ready. Today's libraries take no protocol registration: the engine
+// opens a TUnicodeFile for such names, so there is nothing to register up front.
 void RegisterUnicodeProtocol();
+
+enum TUnicodeOpenMode { omRead, omWrite, omReadWrite };
+
+// An open file behind an I/O context of the libraries.
+class TUnicodeFile {
+public:
+  // Size request of the libraries' seek (AVSEEK_SIZE).
+  static constexpr int SeekSize = 0x10000;
+
+  ~TUnicodeFile();
+  // Opens the file a URL names; a negative library error code on failure (-2: no such file; a
+  // folder gives -21).
+  // Write modes create or truncate the file.
+  static int Open(const std::string& url, TUnicodeOpenMode mode, TUnicodeFile*& file);
+  // The bytes moved, or -1.
+  int Read(uint8_t* buffer, int size);
+  int Write(const uint8_t* buffer, int size);
+  // whence 0, 1, 2 from start, current, end; SeekSize gives the size. The new position or -1.
+  int64_t Seek(int64_t offset, int whence);
+  // Closes the handle; a negative library error code when the system reports a failure.
+  int Close();
+
+  // An I/O context of the libraries over a newly opened file; freeing it with CloseIOContext closes
+  // the file. A negative library error code on failure.
+  static int OpenIOContext(const std::string& url, TUnicodeOpenMode mode, AVIOContext** context);
+  // Flushes, reports a write error the context met (a negative code), frees the context and the file.
+  static int CloseIOContext(AVIOContext** context);
+
+private:
+  explicit TUnicodeFile(int handle) : FHandle(handle) {}
+  int FHandle;
+};
 
 } // namespace kavro

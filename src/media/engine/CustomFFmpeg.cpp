@@ -27,32 +27,19 @@ std::mutex& TCustomFFmpeg::PreviewLock() {
   return lock;
 }
 
-bool TCustomFFmpeg::OpenInputFile(const std::wstring&) {
-  SetLastErrorText("Opening input files is not available in this build");
-  return false;
-}
-
-int TCustomFFmpeg::OpenOutputFile(const std::wstring&, bool) {
-  SetLastErrorText("Creating output files is not available in this build");
-  return -1;
-}
-
 int TCustomFFmpeg::InputFileCount() const {
-  return 0;
+  return static_cast<int>(FInputFiles.size());
 }
 int TCustomFFmpeg::OutputFileCount() const {
-  return 0;
+  return static_cast<int>(FOutputFiles.size());
 }
-AVFormatContext* TCustomFFmpeg::InputFormatContext(int) const {
-  return nullptr;
+AVFormatContext* TCustomFFmpeg::InputFormatContext(int index) const {
+  return index >= 0 && index < InputFileCount() ? FInputFiles[static_cast<size_t>(index)]->Context : nullptr;
 }
 void TCustomFFmpeg::FreePreviewer() {}
 
 void TCustomFFmpeg::RunConversion() {
   NotBuilt("Conversion");
-}
-void TCustomFFmpeg::NewStreamForOption(int) {
-  NotBuilt("Adding streams");
 }
 int TCustomFFmpeg::AddHookModule(const std::vector<std::string>&) {
   return -1;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/EngineLimits.h"
+#include "engine/FileTables.h"
 #include "engine/GenericParameters.h"
 #include "engine/TaskSettings.h"
 #include "platform/Event.h"
@@ -86,6 +87,15 @@ public:
   virtual AVFormatContext* InputFormatContext(int index) const;
   // Frees the task's preview window at once.
   virtual void FreePreviewer();
+
+  // Looks a codec up by name for a media type: True with its id (0 for an empty name), or False with
+  // the reason in LastErrorText. strictness is the codec context's standard compliance.
+  bool FindCodec(const std::string& name, int mediaType, int strictness, bool encoder, int& codecId);
+  const std::vector<std::unique_ptr<TInputFile>>& InputFiles() const { return FInputFiles; }
+  // In join mode one output stands here once per input.
+  const std::vector<std::shared_ptr<TOutputFile>>& OutputFiles() const { return FOutputFiles; }
+  bool JoinMode() const { return FJoinMode; }
+  int OutputCodecCount() const { return FOutputCodecCount; }
 
   // The option table, in the order ParseOption walks it.
   static const TOptionRow* OptionTable(int& count);
@@ -189,14 +199,36 @@ protected:
   void OptBitstreamFilter(const std::string& name, const std::string& value);
   void OptPreset(const std::string& name, const std::string& value);
 
-  // Seams of the parts built later: a stream added to the last output by newvideo, newaudio or
-  // newsubtitle (0 video, 1 audio, 3 subtitle, as the libraries number media types), and a frame hook
-  // module loaded by vhook (0 or a negative error code).
+  // A stream added to the last output by newvideo, newaudio or newsubtitle (0 video, 1 audio,
+  // 3 subtitle, as the libraries number media types).
   virtual void NewStreamForOption(int mediaType);
+  // A frame hook module loaded by vhook: 0 or a negative error code (a seam of the hook part).
   virtual int AddHookModule(const std::vector<std::string>& arguments);
+
+private:
+  void CheckInputStreamTypes(bool& hasVideo, bool& hasAudio, bool& hasSubtitle) const;
+  // The muxer settings of a new output: delays, loop count, generic and private format options.
+  void PrepareOutputFile(TOutputFile& file);
+  void ApplyFormatParameters(AVFormatContext* context) const;
+  // The encoder settings of a new stream: the encoder named by the pending setting, else the
+  // format's choice, with the generic parameters of its media type.
+  void PrepareEncoder(TOutputStream& stream, const TOutputFile& file, const std::string& name);
+  // Adds the prepared stream to the output, with its id from the stream-id table.
+  void AddOutputStream(TOutputFile& file, TOutputStream& stream, std::vector<TBitstreamFilterSpec>& filters);
+
+protected:
+  // New streams of an output from the pending settings; raise FFmpegException on failure.
+  void NewVideoStream(TOutputFile& file);
+  void NewAudioStream(TOutputFile& file);
+  void NewSubtitleStream(TOutputFile& file);
 
   TTaskSettings FSettings;
   TGenericParameters FParams;
+  std::vector<std::unique_ptr<TInputFile>> FInputFiles;
+  std::vector<std::shared_ptr<TOutputFile>> FOutputFiles;
+  int FInputCodecCount = 0;
+  int FOutputCodecCount = 0;
+  bool FJoinMode = false;
 
   // The conversion; returns after a complete or stopped run, raises FFmpegException on failure.
   virtual void RunConversion();

@@ -1,0 +1,37 @@
+// Shared helpers of the media units: the texts shown to users (times, sizes, library errors, media
+// type names) and opening containers by wide file name, through the libraries' own file access or,
+// for names the locale cannot spell, through a TUnicodeFile. Any thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct AVDictionary;
+struct AVFormatContext;
+struct AVInputFormat;
+struct AVIOContext;
+
+namespace kavro {
+
+// "%.2d:%.2d:%.2d.%.3d" (hours not limited to 24) of a microsecond value; "N/A" when unknown
+// (negative or no value).
+std::string TimeText(int64_t microseconds);
+// "%d Byte", "%.2f KB", "%.2f MB" or "%.2f GB".
+std::string SizeText(int64_t bytes);
+// prefix + ": " + the text of a library error code.
+std::string ErrorText(const std::string& prefix, int code);
+// "Video", "Audio", "Data", "Subtitle", "Attachment" or "Unknown".
+std::string MediaTypeName(int mediaType);
+
+// Opens an input container by file name; a library error code on failure (context is then null).
+int OpenInputContext(AVFormatContext** context, const std::wstring& fileName, const AVInputFormat* format,
+                     AVDictionary** options);
+// Closes an input container opened by OpenInputContext, with its own I/O context if it had one.
+void CloseInputContext(AVFormatContext** context);
+// Opens an output file for writing as the I/O context of a container; a library error code.
+int OpenOutputIO(AVIOContext** io, const std::string& url);
+// Flushes and closes an output I/O context that OpenOutputIO opened for that URL; a negative code
+// when writing failed.
+int CloseOutputIO(AVIOContext** io, const std::string& url);
+
+} // namespace kavro

@@ -1,0 +1,60 @@
+// The file and stream tables of a task: the inputs it opened and the outputs it created, with what
+// each stream will need when the task runs. Filled by the owner's thread before the run, read by
+// the run.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/TaskSettings.h"
+
+struct AVCodec;
+struct AVCodecContext;
+struct AVDictionary;
+struct AVFormatContext;
+struct AVStream;
+
+namespace kavro {
+
+struct TInputFile {
+  AVFormatContext* Context = nullptr;
+  int64_t TsOffset = 0; // µs
+  bool LoopInput = false;
+  // The decoder forced for each stream by name; null: the one for the stream's codec.
+  std::vector<const AVCodec*> Decoders;
+
+  TInputFile() = default;
+  TInputFile(const TInputFile&) = delete;
+  TInputFile& operator=(const TInputFile&) = delete;
+  ~TInputFile();
+};
+
+struct TOutputStream {
+  AVStream* Stream = nullptr;
+  int MediaType = -1;
+  bool StreamCopy = false;
+  const AVCodec* Encoder = nullptr; // chosen by name or for the format; null when none exists
+  AVCodecContext* Codec = nullptr;  // the settings the encoder will open with; null for stream copy
+  uint32_t CodecTag = 0;
+  std::vector<TBitstreamFilterSpec> BitstreamFilters;
+};
+
+struct TOutputFile {
+  AVFormatContext* Context = nullptr;
+  std::string Url;
+  bool CreatedFile = false;   // the file did not exist before this task opened it
+  bool HeaderWritten = false; // a run wrote into it
+  std::vector<TOutputStream> Streams;
+
+  TOutputFile() = default;
+  TOutputFile(const TOutputFile&) = delete;
+  TOutputFile& operator=(const TOutputFile&) = delete;
+  // Closes the file; one this task created and never wrote into is deleted again.
+  ~TOutputFile();
+  // Deletes the file when this task created it and it is a regular file.
+  void RemoveCreatedFile() const;
+};
+
+} // namespace kavro
