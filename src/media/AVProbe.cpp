@@ -134,7 +134,8 @@ void TCustomAVProbe::CountStreams() {
   }
   const int64_t containerSize = FContext->pb ? avio_size(FContext->pb) : -1;
   FFileSize = containerSize;
-  if (containerSize <= 0 && FContext->url && !(FContext->iformat->flags & AVFMT_NOFILE)) {
+  if (containerSize <= 0 && FContext->url && FContext->iformat &&
+      !(FContext->iformat->flags & AVFMT_NOFILE)) {
     struct stat info;
     const std::wstring name = URLToFileName(FContext->url);
     const std::string path = IsUnicodeURL(FContext->url) ? WideToUtf8(name) : std::string(FContext->url);

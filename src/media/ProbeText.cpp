@@ -61,7 +61,7 @@ std::string TCustomAVProbe::StreamLine(int index) const {
   const AVStream* stream = FContext->streams[index];
   const AVCodecParameters* codec = stream->codecpar;
   std::string line = Format("Stream #%d", index);
-  if (FContext->iformat->flags & AVFMT_SHOW_IDS) line += Format("[0x%x]", stream->id);
+  if (FContext->iformat && (FContext->iformat->flags & AVFMT_SHOW_IDS)) line += Format("[0x%x]", stream->id);
   if (const AVDictionaryEntry* language = av_dict_get(stream->metadata, "language", nullptr, 0))
     line += Format("(%s)", language->value);
   int divisor = static_cast<int>(av_gcd(stream->time_base.num, stream->time_base.den));
@@ -107,7 +107,8 @@ std::string TCustomAVProbe::GetInfoText() {
   }
   std::string text = "File Name: " + WideToNarrow(FileName());
   text += "\nFormat Name: " + FormatName();
-  text += Format("\nFormat Long Name: %s", FContext->iformat->long_name ? FContext->iformat->long_name : "");
+  const char* longName = FContext->iformat ? FContext->iformat->long_name : nullptr;
+  text += Format("\nFormat Long Name: %s", longName ? longName : "");
   text += "\nFile Size: " + SizeText(FFileSize);
   const int64_t duration = FContext->duration == AV_NOPTS_VALUE ? -1 : FContext->duration;
   text += duration < 0 ? "\nDuration: N/A" : "\nDuration: " + TimeText(duration);

@@ -3,9 +3,19 @@
 #include <chrono>
 
 #include "engine/FFmpegException.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
 #include "platform/WideString.h"
 
 namespace kavro::test {
+
+TScriptedTask::~TScriptedTask() {
+  StopAndWait();
+  for (AVFormatContext* context : FContexts)
+    avformat_free_context(context);
+}
 
 void TScriptedTask::ResetTask() {
   TFFmpeg::ResetTask();
@@ -54,6 +64,7 @@ bool TScriptedTask::OpenInputFile(const std::wstring& fileName) {
     return false;
   }
   Record("input=" + WideToNarrow(fileName));
+  FContexts.push_back(avformat_alloc_context());
   ++FInputs;
   return true;
 }
@@ -64,8 +75,7 @@ int TScriptedTask::OpenOutputFile(const std::wstring& fileName, bool join) {
 }
 
 AVFormatContext* TScriptedTask::InputFormatContext(int index) const {
-  // Never dereferenced: the probe only keeps it.
-  return reinterpret_cast<AVFormatContext*>(0x1000 + index);
+  return index >= 0 && index < FInputs ? FContexts[static_cast<size_t>(index)] : nullptr;
 }
 
 void TScriptedTask::RunConversion() {

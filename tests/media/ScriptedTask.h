@@ -29,7 +29,7 @@ struct TScript {
 class TScriptedTask : public TFFmpeg {
 public:
   explicit TScriptedTask(std::shared_ptr<TScript> script) : FScript(std::move(script)) {}
-  ~TScriptedTask() override { StopAndWait(); }
+  ~TScriptedTask() override;
 
   void ResetTask() override;
   void ParseOption(const std::string& name, const std::string& value) override;
@@ -61,6 +61,7 @@ private:
   std::vector<std::string> FCalls;
   int FInputs = 0;
   int FOutputs = 0;
+  std::vector<AVFormatContext*> FContexts; // empty containers standing in for opened inputs
 };
 
 // A factory for the component that keeps a pointer to every task it makes.

@@ -61,7 +61,9 @@ TEST(UnicodeUrl, LongNamesAreBounded) {
 class UnicodeFileTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    Path = ::testing::TempDir() + WideToUtf8(Foreign);
+    // One name per test: CTest runs tests side by side.
+    Path = ::testing::TempDir() + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+           WideToUtf8(Foreign);
     Url = std::string(UnicodeUrlPrefix) + Path;
   }
   void TearDown() override { std::remove(Path.c_str()); }
