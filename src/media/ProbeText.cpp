@@ -50,8 +50,9 @@ std::string LocalDateText(int64_t seconds) {
   return text;
 }
 
-std::string MetadataOrNA(const AVDictionary* metadata, const char* key) {
+std::string MetadataOrNA(const AVDictionary* metadata, const char* key, const char* newerKey) {
   const AVDictionaryEntry* entry = av_dict_get(metadata, key, nullptr, 0);
+  if (!entry) entry = av_dict_get(metadata, newerKey, nullptr, 0);
   return entry ? entry->value : "N/A";
 }
 
@@ -124,10 +125,10 @@ std::string TCustomAVProbe::GetInfoText() {
   std::set<unsigned> listed;
   for (unsigned p = 0; p < FContext->nb_programs; ++p) {
     const AVProgram* program = FContext->programs[p];
-    text += Format(
-        "\nProgram %d %s", program->id,
-        (MetadataOrNA(program->metadata, "provider_name") + "@" + MetadataOrNA(program->metadata, "name"))
-            .c_str());
+    // Today's demuxers name a program's provider and name "service_provider" and "service_name".
+    const std::string provider = MetadataOrNA(program->metadata, "provider_name", "service_provider");
+    const std::string programName = MetadataOrNA(program->metadata, "name", "service_name");
+    text += Format("\nProgram %d %s", program->id, (provider + "@" + programName).c_str());
     AppendMetadata(text, program->metadata, "  ");
     for (unsigned s = 0; s < program->nb_stream_indexes; ++s) {
       const unsigned index = program->stream_index[s];

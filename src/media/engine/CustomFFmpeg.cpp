@@ -7,14 +7,6 @@
 #include "platform/MainThread.h"
 
 namespace kavro {
-namespace {
-
-// What the engine answers until its option table, file set-up and run are built in.
-[[noreturn]] void NotBuilt(const char* what) {
-  throw FFmpegException(std::string(what) + " is not available in this build");
-}
-
-} // namespace
 
 TCustomFFmpeg::TCustomFFmpeg() = default;
 
@@ -38,15 +30,10 @@ AVFormatContext* TCustomFFmpeg::InputFormatContext(int index) const {
 }
 void TCustomFFmpeg::FreePreviewer() {}
 
-void TCustomFFmpeg::RunConversion() {
-  NotBuilt("Conversion");
-}
+// The hook part fills this in; until then no module loads.
 int TCustomFFmpeg::AddHookModule(const std::vector<std::string>&) {
   return -1;
 }
-void TCustomFFmpeg::CloseOpenedEncoders() {}
-void TCustomFFmpeg::CloseOpenedDecoders() {}
-void TCustomFFmpeg::FreeRunTimeState() {}
 
 std::string TCustomFFmpeg::ExceptionMessage() const {
   std::lock_guard lock(FStateLock);

@@ -16,6 +16,7 @@
 
 #include "engine/EngineLimits.h"
 #include "engine/FileTables.h"
+#include "engine/RunState.h"
 #include "engine/GenericParameters.h"
 #include "engine/TaskSettings.h"
 #include "platform/Event.h"
@@ -23,7 +24,11 @@
 #include "platform/PauseGate.h"
 #include "platform/ThreadPriority.h"
 
+struct AVCodecContext;
 struct AVFormatContext;
+struct AVFrame;
+struct AVPacket;
+struct AVSubtitle;
 
 namespace kavro {
 
@@ -222,8 +227,52 @@ protected:
   void NewAudioStream(TOutputFile& file);
   void NewSubtitleStream(TOutputFile& file);
 
+  // ---- the run (set-up, video and audio paths, progress, main loop) ----
+  void SetUpRun();
+  void MapOutputStreams();
+  void SetUpStreamCopy(TOutputStreamState& ost, TInputStreamState& ist);
+  void SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamState& ist);
+  void SetUpAudioEncoding(TOutputStreamState& ost, TInputStreamState& ist);
+  void OpenEncoders();
+  void OpenDecoders();
+  void OpenPassLog(TOutputStreamState& ost, int index);
+  void SetUpBitstreamFilters(TOutputStreamState& ost);
+  void CopyMetadataMaps();
+  void CopyChapters();
+  void WriteHeaders();
+  void DumpStreamMapping();
+  int BuildVideoFilterGraph(TInputStreamState& ist, TOutputStreamState& ost);
+  void PrepareDecodedPicture(TInputStreamState& ist, AVFrame* picture);
+  int EncodeVideoPicture(TOutputStreamState& ost, TInputStreamState& ist, AVFrame* picture);
+  void SendVideoFrame(TOutputStreamState& ost, AVFrame* frame);
+  void WriteVideoStatsLine(TOutputStreamState& ost, int frameSize);
+  void DoAudioOut(TOutputStreamState& ost, TInputStreamState& ist, AVFrame* samples);
+  void EncodeAudioFrames(TOutputStreamState& ost, bool flushing);
+  void EncodeSubtitle(TOutputStreamState& ost, TInputStreamState& ist, AVSubtitle* subtitle, int64_t pts);
+  // Receives every packet the encoder has ready and writes it; the bytes of the last one.
+  int DrainEncoder(TOutputStreamState& ost);
+  void WriteOutputPacket(TOutputStreamState& ost, AVPacket* packet);
+  void CopyPacket(TOutputStreamState& ost, TInputStreamState& ist, const AVPacket* packet);
+  int ProcessInputPacket(int inputStream, const AVPacket* packet);
+  void DispatchDecoded(TInputStreamState& ist, AVFrame* frame, AVSubtitle* subtitle);
+  void FlushEncoders(TInputStreamState& ist);
+  void MainLoop();
+  int ChooseInputFile();
+  bool EndOfInput(int fileIndex);
+  void FinishRun();
+  void BuildProgressReport(bool isLast, int fileIndex);
+
+  // Seams of the frame hooks and the preview, filled by the hook part: whether a custom hook or
+  // hook modules will see the pictures, running them on a picture, and the preview of a coded one.
+  virtual bool HasCustomHook() const;
+  virtual bool HasHookModules() const;
+  virtual void RunCustomHook(AVFrame* picture, int64_t pts);
+  virtual void ProcessHookModules(AVFrame* picture, int64_t pts);
+  virtual void DeliverPreview(AVFrame* picture, AVCodecContext* encoder);
+
   TTaskSettings FSettings;
   TGenericParameters FParams;
+  std::unique_ptr<TRunState> FRun;
   std::vector<std::unique_ptr<TInputFile>> FInputFiles;
   std::vector<std::shared_ptr<TOutputFile>> FOutputFiles;
   int FInputCodecCount = 0;

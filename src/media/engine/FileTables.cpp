@@ -13,6 +13,13 @@ extern "C" {
 }
 
 namespace kavro {
+namespace {
+
+std::string PathOf(const std::string& url) {
+  return IsUnicodeURL(url) ? WideToUtf8(URLToFileName(url)) : url;
+}
+
+} // namespace
 
 TInputFile::~TInputFile() {
   CloseInputContext(&Context);
@@ -21,18 +28,26 @@ TInputFile::~TInputFile() {
 TOutputFile::~TOutputFile() {
   for (TOutputStream& stream : Streams)
     avcodec_free_context(&stream.Codec);
-  if (Context) {
-    if (!(Context->oformat->flags & AVFMT_NOFILE)) CloseOutputIO(&Context->pb, Url);
-    avformat_free_context(Context);
-  }
+  CloseIO();
+  avformat_free_context(Context);
   if (!HeaderWritten) RemoveCreatedFile();
+}
+
+int TOutputFile::CloseIO() {
+  if (!Context || (Context->oformat->flags & AVFMT_NOFILE) || !Context->pb) return 0;
+  return CloseOutputIO(&Context->pb, Url);
 }
 
 void TOutputFile::RemoveCreatedFile() const {
   if (!CreatedFile) return;
-  const std::string path = IsUnicodeURL(Url) ? WideToUtf8(URLToFileName(Url)) : Url;
+  const std::string path = PathOf(Url);
   struct stat info;
   if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) unlink(path.c_str());
+}
+
+int64_t TOutputFile::DiskSize() const {
+  struct stat info;
+  return lstat(PathOf(Url).c_str(), &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
 }
 
 } // namespace kavro

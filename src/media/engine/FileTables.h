@@ -55,6 +55,10 @@ struct TOutputFile {
   ~TOutputFile();
   // Deletes the file when this task created it and it is a regular file.
   void RemoveCreatedFile() const;
+  // Closes the file's I/O; a negative library error code when the last writes failed.
+  int CloseIO();
+  // The size of the file on disk; -1 when it cannot be read.
+  int64_t DiskSize() const;
 };
 
 } // namespace kavro
