@@ -1,26 +1,50 @@
 // kavro-convert: the converter's engine from a terminal.
+#include <unistd.h>
+
+#include <atomic>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "AVProbe.h"
+#include "CommandLine.h"
+#include "ConsoleProgress.h"
 #include "FFmpegLoader.h"
 #include "FFmpegLogger.h"
 #include "FFmpegVCL.h"
+#include "platform/Event.h"
+#include "platform/MainThread.h"
 #include "platform/WideString.h"
 
 using namespace kavro;
 
 namespace {
 
+constexpr int ExitFailed = 1;
+constexpr int ExitUsage = 2;
+constexpr int ExitInterrupted = 130;
+
+std::atomic<bool> GInterrupted{false};
+
+void OnInterrupt(int) { GInterrupted = true; }
+
 void PrintUsage(FILE* to) {
-  std::fputs("Usage: kavro-convert [--loglevel LEVEL] --info FILE...\n"
-             "       kavro-convert --version | --help\n"
-             "  --info FILE...     describe each file's container and streams\n"
-             "  --version          print the engine and media library versions\n"
-             "  --loglevel LEVEL   quiet, panic, fatal, error, warning, info, verbose, debug or a number\n",
-             to);
+  std::fputs(
+      "Usage: kavro-convert [input options] -i INPUT [[input options] -i INPUT ...]\n"
+      "                     [output options] OUTPUT [[output options] OUTPUT ...] [-- next conversion ...]\n"
+      "       kavro-convert --info FILE...\n"
+      "       kavro-convert --version | -h\n"
+      "Options are the engine's option names with a leading '-' (for example -vcodec libx264 -s 640x480\n"
+      "-ab 128000 -t 30); flags and Booleans (-an, -vn, -y, -shortest ...) take no argument.\n"
+      "  -y          overwrite output files that exist\n"
+      "  -join       join every input into the next output\n"
+      "  -j N        run N conversions at once\n"
+      "  -loglevel L quiet, panic, fatal, error, warning, info, verbose, debug or a number\n"
+      "  --info      describe each file's container and streams\n",
+      to);
 }
 
 void PrintVersions(TFFmpegVCL& component) {
@@ -40,7 +64,7 @@ int PrintInfo(TFFmpegVCL& component, const std::vector<std::string>& files) {
     TAVProbe& probe = component.Probe();
     if (!probe.LoadFile(NarrowToWide(files[i]))) {
       std::fprintf(stderr, "%s\n", probe.LastErrMsg().c_str());
-      result = 1;
+      result = ExitFailed;
       continue;
     }
     std::printf("%s%s\n", i ? "\n" : "", probe.GetInfoText().c_str());
@@ -49,59 +73,120 @@ int PrintInfo(TFFmpegVCL& component, const std::vector<std::string>& files) {
   return result;
 }
 
+// Adds every conversion as a task; false with the reason on stderr.
+bool AddConversions(TFFmpegVCL& component, const TCommandLine& commandLine) {
+  for (const TConversion& conversion : commandLine.Conversions)
+    for (const TCommandFile& output : conversion.Outputs)
+      if (!commandLine.Overwrite && access(output.FileName.c_str(), F_OK) == 0) {
+        std::fprintf(stderr, "File '%s' already exists. Use -y to overwrite.\n", output.FileName.c_str());
+        return false;
+      }
+  for (const TConversion& conversion : commandLine.Conversions) {
+    TInputOptions input;
+    input.ExtOptions = conversion.Inputs[0].Options;
+    const int task = component.AddTask(NarrowToWide(conversion.Inputs[0].FileName), &input);
+    if (task < 0) {
+      std::fprintf(stderr, "%s\n", component.LastErrMsg().c_str());
+      return false;
+    }
+    for (size_t i = 1; i < conversion.Inputs.size(); ++i) {
+      TInputOptions more;
+      more.ExtOptions = conversion.Inputs[i].Options;
+      if (!component.AddInput(task, NarrowToWide(conversion.Inputs[i].FileName), &more)) {
+        std::fprintf(stderr, "%s\n", component.LastErrMsg().c_str());
+        return false;
+      }
+    }
+    for (const TCommandFile& file : conversion.Outputs) {
+      TOutputOptions output;
+      output.ExtOptions = file.Options;
+      output.Join = file.Join;
+      if (!component.SetOutputFile(task, NarrowToWide(file.FileName), &output)) {
+        std::fprintf(stderr, "%s: %s\n", file.FileName.c_str(), component.LastErrMsg().c_str());
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+int Convert(TFFmpegVCL& component, const TCommandLine& commandLine) {
+  TMainThread::InstallPlainLoop();
+  if (!AddConversions(component, commandLine)) return ExitFailed;
+  TConsoleProgress progress(stderr, isatty(STDERR_FILENO), component.TasksCount());
+  TFFLogger::Instance().SetOnLog([&](TObject*, uint32_t, TLogLevel level, const std::string& line) {
+    if (level > TFFLogger::Instance().LogLevel()) return;
+    progress.Break();
+    std::fprintf(stderr, "%s\n", line.c_str());
+  });
+  std::mutex failuresLock; // terminations arrive on their own thread
+  std::vector<std::string> failures;
+  bool allFinished = true;
+  TEvent done;
+  component.OnProgress = [&](TObject*, TProgressInfo* info) { progress.Update(*info); };
+  component.OnTerminate = [&](TObject*, const TTerminateInfo& info) {
+    std::lock_guard lock(failuresLock);
+    if (info.TaskIndex < 0) {
+      done.SetEvent();
+      return;
+    }
+    if (info.Exception) failures.push_back(info.ExceptionMsg);
+    if (!info.Finished) allFinished = false;
+  };
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
+  component.StartTask(commandLine.Concurrency);
+  bool stopping = false;
+  while (!TMainThread::WaitServing(done, 100)) {
+    if (GInterrupted && !stopping) {
+      stopping = true;
+      component.Stop(false);
+    }
+  }
+  progress.Break();
+  std::lock_guard lock(failuresLock);
+  for (const std::string& failure : failures) std::fprintf(stderr, "%s\n", failure.c_str());
+  if (GInterrupted) return ExitInterrupted;
+  return failures.empty() && allFinished ? 0 : ExitFailed;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  TCommandLine commandLine;
+  std::string error;
+  if (!ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), commandLine, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    PrintUsage(stderr);
+    return ExitUsage;
+  }
+  if (commandLine.Mode == TCommandLine::cmHelp) {
+    PrintUsage(stdout);
+    return 0;
+  }
   TFFLogger& logger = TFFLogger::Instance();
-  // The tool reports what went wrong itself; the log shows only when asked for with --loglevel.
-  logger.SetLogLevel(llQuiet);
+  // The tool reports what went wrong itself; the log shows warnings, or what -loglevel asks for.
+  logger.SetLogLevel(commandLine.Mode == TCommandLine::cmInfo ? llQuiet : llWarning);
   logger.SetOnLog([](TObject*, uint32_t, TLogLevel level, const std::string& line) {
     if (level <= TFFLogger::Instance().LogLevel()) std::fprintf(stderr, "%s\n", line.c_str());
   });
   TFFmpegVCL component;
   if (!component.LoadAVLib(L"")) {
     std::fprintf(stderr, "%s\n", component.LastErrMsg().c_str());
-    return 1;
+    return ExitFailed;
   }
-  bool showVersion = false;
-  bool info = false;
-  std::vector<std::string> files;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      PrintUsage(stdout);
-      return 0;
-    } else if (arg == "--version") {
-      showVersion = true;
-    } else if (arg == "--info") {
-      info = true;
-    } else if (arg == "--loglevel" && i + 1 < argc) {
-      try {
-        logger.SetLogLevelByName(argv[++i]);
-      } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", e.what());
-        return 2;
-      }
-    } else if (info && !arg.starts_with("--")) {
-      files.push_back(arg);
-    } else {
-      std::fprintf(stderr, "Unknown argument: %s\n", arg.c_str());
-      PrintUsage(stderr);
-      return 2;
+  if (!commandLine.LogLevel.empty()) {
+    try {
+      logger.SetLogLevelByName(commandLine.LogLevel);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "%s\n", e.what());
+      return ExitUsage;
     }
   }
-  if (showVersion) {
-    PrintVersions(component);
-    return 0;
+  switch (commandLine.Mode) {
+  case TCommandLine::cmVersion: PrintVersions(component); return 0;
+  case TCommandLine::cmInfo: return PrintInfo(component, commandLine.InfoFiles);
+  default: return Convert(component, commandLine);
   }
-  if (info) {
-    if (files.empty()) {
-      PrintUsage(stderr);
-      return 2;
-    }
-    return PrintInfo(component, files);
-  }
-  PrintUsage(stdout);
-  return 0;
 }

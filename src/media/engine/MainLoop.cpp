@@ -240,16 +240,17 @@ void TCustomFFmpeg::FinishRun() {
     ist.Drained = true;
   }
   const size_t outputs = FJoinMode ? 1 : FOutputFiles.size();
+  std::vector<int> results(outputs);
+  for (size_t f = 0; f < outputs; ++f) results[f] = av_write_trailer(FOutputFiles[f]->Context);
+  BuildProgressReport(true, -1);
+  // Writing into a full disk may show only at the trailer, or when the file is closed.
   std::string failure;
   for (size_t f = 0; f < outputs; ++f) {
     TOutputFile& file = *FOutputFiles[f];
-    int result = av_write_trailer(file.Context);
-    // Writing into a full disk may show only now, or when the file is closed.
     const int closed = file.CloseIO();
-    if (result >= 0) result = closed;
+    const int result = results[f] < 0 ? results[f] : closed;
     if (result < 0 && failure.empty()) failure = ErrorText(WideToNarrow(URLToFileName(file.Url)), result);
   }
-  BuildProgressReport(true, -1);
   CloseOpenedEncoders();
   CloseOpenedDecoders();
   if (!failure.empty()) throw FFmpegException(failure);

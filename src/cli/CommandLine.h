@@ -1,0 +1,35 @@
+// The command line of kavro-convert: conversions made of inputs and outputs, each with the option
+// text its engine options build.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kavro {
+
+struct TCommandFile {
+  std::string FileName;
+  std::string Options; // option text: "name=value" lines
+  bool Join = false;
+};
+
+struct TConversion {
+  std::vector<TCommandFile> Inputs;
+  std::vector<TCommandFile> Outputs;
+};
+
+struct TCommandLine {
+  enum TMode { cmConvert, cmInfo, cmVersion, cmHelp };
+  TMode Mode = cmConvert;
+  std::vector<TConversion> Conversions;
+  std::vector<std::string> InfoFiles;
+  bool Overwrite = false;
+  int Concurrency = 1;
+  std::string LogLevel;
+};
+
+// Reads the arguments (without the program name); false with the reason for a usage error.
+// Options are the engine's names with a leading "-"; flags and Booleans take no argument.
+bool ParseCommandLine(const std::vector<std::string>& arguments, TCommandLine& commandLine, std::string& error);
+
+} // namespace kavro
