@@ -195,7 +195,8 @@ TEST_F(EngineTest, DoNothingRefusedAndTodoOptions) {
   EXPECT_TRUE(Logged("Do nothing: option - y", llInfo));
   EXPECT_EQ(ErrorOf("timelimit", "10"), "no error");
   EXPECT_TRUE(Logged("Warning: -timelimit not implemented on Windows", llWarning));
-  EXPECT_EQ(ErrorOf("threads", "4"), "TODO: option - threads");
+  Engine.ParseOption("threads", "0");
+  EXPECT_EQ(Settings().Threads, 0);
   for (const char* pad : {"padtop", "padbottom", "padleft", "padright", "padcolor"})
     EXPECT_EQ(ErrorOf(pad, "8"), "Please use vfilters=pad");
   Engine.ParseOption("loglevel", "warning");

@@ -113,7 +113,9 @@ void TCustomFFmpeg::DoAudioOut(TOutputStreamState& ost, TInputStreamState& ist, 
       }
     }
   } else {
-    ost.SyncOpts = std::llround(inputPosition) - queued;
+    // The input's clock places the samples, but never before those already sent: the encoder and
+    // the muxer take only rising time stamps.
+    ost.SyncOpts = std::max<int64_t>(ost.SyncOpts, std::llround(inputPosition) - queued);
   }
 
   const int count = samples->nb_samples - skipped;

@@ -165,7 +165,6 @@ protected:
   template <bool TTaskSettings::*Field> void OptAlwaysTrue(const std::string& name, const std::string& value);
   void OptDoNothing(const std::string& name, const std::string& value);
   void OptTimeLimit(const std::string& name, const std::string& value);
-  void OptTodo(const std::string& name, const std::string& value);
   void OptPadding(const std::string& name, const std::string& value);
   void OptLogLevel(const std::string& name, const std::string& value);
   void OptFormat(const std::string& name, const std::string& value);

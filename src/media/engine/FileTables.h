@@ -22,6 +22,7 @@ struct TInputFile {
   AVFormatContext* Context = nullptr;
   int64_t TsOffset = 0; // µs
   bool LoopInput = false;
+  int Threads = 1; // of its decoders
   // The decoder forced for each stream by name; null: the one for the stream's codec.
   std::vector<const AVCodec*> Decoders;
 

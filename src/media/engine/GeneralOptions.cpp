@@ -71,10 +71,6 @@ void TCustomFFmpeg::OptTimeLimit(const std::string&, const std::string&) {
   TFFLogger::Instance().Log(this, llWarning, "Warning: -timelimit not implemented on Windows");
 }
 
-void TCustomFFmpeg::OptTodo(const std::string& name, const std::string&) {
-  throw FFmpegException("TODO: option - " + name);
-}
-
 void TCustomFFmpeg::OptPadding(const std::string&, const std::string&) {
   throw FFmpegException("Please use vfilters=pad");
 }

@@ -126,6 +126,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& fileName) {
     FSettings.ProgramID = 0;
   }
   input->LoopInput = FSettings.LoopInput;
+  input->Threads = FSettings.Threads;
   int found;
   {
     std::lock_guard lock(TFFmpegLoader::Instance().CodecLock());

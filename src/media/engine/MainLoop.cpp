@@ -1,5 +1,6 @@
 // The second half of a conversion: choosing the input to read, time-stamp corrections, limits, join
 // mode, draining, trailers and the end of the run.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <set>
@@ -123,7 +124,9 @@ bool TCustomFFmpeg::EndOfInput(int fileIndex) {
         }
       }
     }
-    endTime = std::max(endTime, ost.MuxTime);
+    // Where the group ended: what was written, or what was sent to an encoder that still holds some.
+    const double sent = ost.Encoder ? static_cast<double>(ost.SyncOpts) * av_q2d(ost.Encoder->time_base) : 0;
+    endTime = std::max({endTime, ost.MuxTime, sent});
     ost.ReportFlag = false;
   }
   FInputFiles[static_cast<size_t>(fileIndex + 1)]->TsOffset += std::llround(endTime * 1000000.0);
@@ -241,7 +244,8 @@ void TCustomFFmpeg::FinishRun() {
   }
   const size_t outputs = FJoinMode ? 1 : FOutputFiles.size();
   std::vector<int> results(outputs);
-  for (size_t f = 0; f < outputs; ++f) results[f] = av_write_trailer(FOutputFiles[f]->Context);
+  for (size_t f = 0; f < outputs; ++f)
+    results[f] = av_write_trailer(FOutputFiles[f]->Context);
   BuildProgressReport(true, -1);
   // Writing into a full disk may show only at the trailer, or when the file is closed.
   std::string failure;

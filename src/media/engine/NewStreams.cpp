@@ -102,7 +102,7 @@ void TCustomFFmpeg::PrepareEncoder(TOutputStream& stream, const TOutputFile& fil
   stream.Codec->codec_id = static_cast<AVCodecID>(codecId);
   stream.Codec->codec_type = static_cast<AVMediaType>(stream.MediaType);
   if (FParams.ApplyToCodec(stream.Codec, target) < 0) throw FFmpegException("Invalid codec parameters");
-  stream.Codec->thread_count = 1;
+  stream.Codec->thread_count = FSettings.Threads;
 }
 
 void TCustomFFmpeg::AddOutputStream(TOutputFile& file, TOutputStream& stream,

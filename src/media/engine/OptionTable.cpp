@@ -48,7 +48,7 @@ const TOptionRow* TCustomFFmpeg::OptionTable(int& count) {
       {"y", okFlag, &T::OptDoNothing, nullptr},
       {"benchmark", okFlag, &T::OptDoNothing, nullptr},
       {"timelimit", okInt, &T::OptTimeLimit, nullptr},
-      {"threads", okInt, &T::OptTodo, nullptr},
+      {"threads", okInt, &T::OptInt<&S::Threads>, "1"},
       {"loglevel", okText, &T::OptLogLevel, nullptr},
       // General and file options.
       {"f", okText, &T::OptFormat, nullptr},

@@ -104,8 +104,10 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
       !file->Context)
     throw FFmpegException("avformat_alloc_context failed");
 
-  bool useVideo = FSettings.VideoStreamCopy || format->video_codec != AV_CODEC_ID_NONE ||
-                  !FSettings.VideoCodecName.empty();
+  // Audio containers name PNG as their video codec for cover pictures, not for a video stream.
+  const bool formatHasVideo =
+      format->video_codec != AV_CODEC_ID_NONE && format->video_codec != AV_CODEC_ID_PNG;
+  bool useVideo = FSettings.VideoStreamCopy || formatHasVideo || !FSettings.VideoCodecName.empty();
   bool useAudio = FSettings.AudioStreamCopy || format->audio_codec != AV_CODEC_ID_NONE ||
                   !FSettings.AudioCodecName.empty();
   bool useSubtitle = FSettings.SubtitleStreamCopy || format->subtitle_codec != AV_CODEC_ID_NONE ||

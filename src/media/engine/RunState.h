@@ -101,6 +101,7 @@ struct TOutputStreamState {
   int ConvertedCapacity = 0;     // in samples per channel
   // Packets on their way to the muxer.
   std::vector<AVBSFContext*> BitstreamFilters;
+  std::vector<AVPacket*> FilteredPackets; // one per filter, for what it gives
   FILE* PassLogFile = nullptr;
   int SavedCodecId = 0;
 

@@ -75,6 +75,7 @@ struct TTaskSettings {
   int ProgramID = 0;
   bool ExitOnError = false;
   int CopyInitialNonKeyframes = 0;
+  int Threads = 1; // codec threads of the next input's decoders and output's encoders; 0: one per core
 
   // ---- video ----
   int VideoMaxFrames = INT_MAX;

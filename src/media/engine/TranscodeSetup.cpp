@@ -342,7 +342,7 @@ void TCustomFFmpeg::OpenDecoders() {
                                                                                    : ptSubtitle;
     FParams.ApplyToCodec(ist.Decoder, target);
     ist.Decoder->pkt_timebase = ist.Stream->time_base;
-    ist.Decoder->thread_count = 1;
+    ist.Decoder->thread_count = FInputFiles[static_cast<size_t>(ist.FileIndex)]->Threads;
     int result;
     {
       std::lock_guard lock(TFFmpegLoader::Instance().CodecLock());
@@ -365,6 +365,8 @@ void TCustomFFmpeg::SetUpBitstreamFilters(TOutputStreamState& ost) {
     if (!filter || av_bsf_alloc(filter, &context) < 0)
       throw FFmpegException("Unknown bitstream filter " + spec.Name);
     ost.BitstreamFilters.push_back(context);
+    ost.FilteredPackets.push_back(av_packet_alloc());
+    if (!ost.FilteredPackets.back()) throw FFmpegException("av_mallocz fail");
     const AVCodecParameters* input = ost.BitstreamFilters.size() > 1
                                          ? ost.BitstreamFilters[ost.BitstreamFilters.size() - 2]->par_out
                                          : ost.Stream->codecpar;
