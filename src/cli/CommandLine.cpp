@@ -14,7 +14,8 @@ bool TakesArgument(const std::string& name) {
 
 } // namespace
 
-bool ParseCommandLine(const std::vector<std::string>& arguments, TCommandLine& commandLine, std::string& error) {
+bool ParseCommandLine(const std::vector<std::string>& arguments, TCommandLine& commandLine,
+                      std::string& error) {
   commandLine = TCommandLine();
   TConversion conversion;
   std::string pending; // option text waiting for the next input or output

@@ -30,6 +30,7 @@ struct TCommandLine {
 
 // Reads the arguments (without the program name); false with the reason for a usage error.
 // Options are the engine's names with a leading "-"; flags and Booleans take no argument.
-bool ParseCommandLine(const std::vector<std::string>& arguments, TCommandLine& commandLine, std::string& error);
+bool ParseCommandLine(const std::vector<std::string>& arguments, TCommandLine& commandLine,
+                      std::string& error);
 
 } // namespace kavro

@@ -10,9 +10,11 @@ TConsoleProgress::TConsoleProgress(FILE* output, bool terminal, int taskCount)
 
 std::string TConsoleProgress::Line(const TProgressInfo& info, double elapsedSeconds, int taskCount) {
   std::string line = taskCount > 1 ? Format("[%d/%d] ", info.TaskIndex + 1, taskCount) : "";
-  const bool known = info.TotalDuration > 0 && info.CurrentDuration >= 0 && info.CurrentDuration < 10000000000000LL;
+  const bool known =
+      info.TotalDuration > 0 && info.CurrentDuration >= 0 && info.CurrentDuration < 10000000000000LL;
   if (known)
-    line += Format("%3d%% ", static_cast<int>(std::min<int64_t>(100, info.CurrentDuration * 100 / info.TotalDuration)));
+    line += Format("%3d%% ",
+                   static_cast<int>(std::min<int64_t>(100, info.CurrentDuration * 100 / info.TotalDuration)));
   if (info.FrameNumber >= 0) line += Format("frame=%5d fps=%3d ", info.FrameNumber, info.FPS);
   line += "size=" + SizeText(info.CurrentSize);
   if (info.CurrentDuration >= 0 && info.CurrentDuration < 10000000000000LL) {
@@ -21,8 +23,8 @@ std::string TConsoleProgress::Line(const TProgressInfo& info, double elapsedSeco
     if (speed > 0) {
       line += Format(" speed=%.2fx", speed);
       if (known)
-        line += " left=" +
-                TimeText(static_cast<int64_t>((info.TotalDuration - info.CurrentDuration) / speed));
+        line +=
+            " left=" + TimeText(static_cast<int64_t>((info.TotalDuration - info.CurrentDuration) / speed));
     }
   }
   return line;

@@ -29,7 +29,9 @@ constexpr int ExitInterrupted = 130;
 
 std::atomic<bool> GInterrupted{false};
 
-void OnInterrupt(int) { GInterrupted = true; }
+void OnInterrupt(int) {
+  GInterrupted = true;
+}
 
 void PrintUsage(FILE* to) {
   std::fputs(
@@ -145,7 +147,8 @@ int Convert(TFFmpegVCL& component, const TCommandLine& commandLine) {
   }
   progress.Break();
   std::lock_guard lock(failuresLock);
-  for (const std::string& failure : failures) std::fprintf(stderr, "%s\n", failure.c_str());
+  for (const std::string& failure : failures)
+    std::fprintf(stderr, "%s\n", failure.c_str());
   if (GInterrupted) return ExitInterrupted;
   return failures.empty() && allFinished ? 0 : ExitFailed;
 }
@@ -185,8 +188,12 @@ int main(int argc, char** argv) {
     }
   }
   switch (commandLine.Mode) {
-  case TCommandLine::cmVersion: PrintVersions(component); return 0;
-  case TCommandLine::cmInfo: return PrintInfo(component, commandLine.InfoFiles);
-  default: return Convert(component, commandLine);
+  case TCommandLine::cmVersion:
+    PrintVersions(component);
+    return 0;
+  case TCommandLine::cmInfo:
+    return PrintInfo(component, commandLine.InfoFiles);
+  default:
+    return Convert(component, commandLine);
   }
 }

@@ -1,5 +1,7 @@
 #include "FFUtils.h"
 
+#include <sys/stat.h>
+
 #include "UnicodeProtocol.h"
 #include "platform/Exceptions.h"
 
@@ -80,14 +82,16 @@ int OpenInputContext(AVFormatContext** context, const std::wstring& fileName, co
                      AVDictionary** options) {
   const std::string url = FileNameToURL(fileName);
   AVIOContext* io = nullptr;
-  if (IsUnicodeURL(url)) {
-    const int result = TUnicodeFile::OpenIOContext(url, omRead, &io);
+  struct stat info;
+  const bool waits = stat(url.c_str(), &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode));
+  if (IsUnicodeURL(url) || waits) {
+    if (!*context) *context = avformat_alloc_context();
+    const int result = TUnicodeFile::OpenIOContext(url, omRead, &io, &(*context)->interrupt_callback);
     if (result < 0) {
       avformat_free_context(*context);
       *context = nullptr;
       return result;
     }
-    if (!*context) *context = avformat_alloc_context();
     (*context)->pb = io;
   }
   const int result = avformat_open_input(context, url.c_str(), format, options);

@@ -24,6 +24,8 @@ std::string ErrorText(const std::string& prefix, int code);
 std::string MediaTypeName(int mediaType);
 
 // Opens an input container by file name; a library error code on failure (context is then null).
+// Names the locale cannot spell, pipes and devices are read through a TUnicodeFile, whose waits for
+// data end when the context's interrupt callback says so.
 int OpenInputContext(AVFormatContext** context, const std::wstring& fileName, const AVInputFormat* format,
                      AVDictionary** options);
 // Closes an input container opened by OpenInputContext, with its own I/O context if it had one.

@@ -1,6 +1,7 @@
 #include "UnicodeProtocol.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +25,7 @@ constexpr int IOBufferSize = 32768;
 
 int ReadPacket(void* opaque, uint8_t* buffer, int size) {
   const int read = static_cast<TUnicodeFile*>(opaque)->Read(buffer, size);
+  if (read == TUnicodeFile::Interrupted) return AVERROR_EXIT;
   if (read < 0) return AVERROR(EIO);
   return read == 0 ? AVERROR_EOF : read;
 }
@@ -81,7 +83,13 @@ int TUnicodeFile::Close() {
   return result == 0 ? 0 : AVERROR(EIO);
 }
 
-int TUnicodeFile::Open(const std::string& url, TUnicodeOpenMode mode, TUnicodeFile*& file) {
+TUnicodeFile::TUnicodeFile(int handle, bool waits, const AVIOInterruptCB* interrupt)
+    : FHandle(handle), FWaits(waits) {
+  if (interrupt) FInterrupt = *interrupt;
+}
+
+int TUnicodeFile::Open(const std::string& url, TUnicodeOpenMode mode, TUnicodeFile*& file,
+                       const AVIOInterruptCB* interrupt) {
   file = nullptr;
   // The file system takes UTF-8 names, so the decoded name opens directly.
   const std::string path = IsUnicodeURL(url) ? WideToUtf8(URLToFileName(url)) : url;
@@ -89,7 +97,8 @@ int TUnicodeFile::Open(const std::string& url, TUnicodeOpenMode mode, TUnicodeFi
   const int handle = open(path.c_str(), flags | O_CLOEXEC, 0666);
   if (handle < 0) return AVERROR(errno);
   struct stat info;
-  if (fstat(handle, &info) == 0 && S_ISDIR(info.st_mode)) {
+  if (fstat(handle, &info) != 0) info.st_mode = 0;
+  if (S_ISDIR(info.st_mode)) {
     close(handle);
     return AVERROR(EISDIR);
   }
@@ -98,11 +107,20 @@ int TUnicodeFile::Open(const std::string& url, TUnicodeOpenMode mode, TUnicodeFi
     close(handle);
     return AVERROR(EBUSY);
   }
-  file = new TUnicodeFile(handle);
+  file = new TUnicodeFile(handle, S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode) || S_ISSOCK(info.st_mode),
+                          interrupt);
   return 0;
 }
 
 int TUnicodeFile::Read(uint8_t* buffer, int size) {
+  // A pipe may stall: wait for data in slices, so that a stop request is seen.
+  while (FWaits) {
+    pollfd handle{FHandle, POLLIN, 0};
+    const int ready = poll(&handle, 1, 100);
+    if (ready > 0) break;
+    if (ready < 0 && errno != EINTR) return -1;
+    if (FInterrupt.callback && FInterrupt.callback(FInterrupt.opaque)) return Interrupted;
+  }
   const ssize_t read = ::read(FHandle, buffer, static_cast<size_t>(size));
   return read < 0 ? -1 : static_cast<int>(read);
 }
@@ -127,10 +145,11 @@ int64_t TUnicodeFile::Seek(int64_t offset, int whence) {
   return position < 0 ? -1 : static_cast<int64_t>(position);
 }
 
-int TUnicodeFile::OpenIOContext(const std::string& url, TUnicodeOpenMode mode, AVIOContext** context) {
+int TUnicodeFile::OpenIOContext(const std::string& url, TUnicodeOpenMode mode, AVIOContext** context,
+                                const AVIOInterruptCB* interrupt) {
   *context = nullptr;
   TUnicodeFile* file = nullptr;
-  const int result = Open(url, mode, file);
+  const int result = Open(url, mode, file, interrupt);
   if (result < 0) return result;
   auto* buffer = static_cast<unsigned char*>(av_malloc(IOBufferSize));
   AVIOContext* io = buffer ? avio_alloc_context(buffer, IOBufferSize, mode == omRead ? 0 : 1, file,

@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <string>
 
-struct AVIOContext;
+extern "C" {
+#include <libavformat/avio.h>
+}
 
 namespace kavro {
 
@@ -37,10 +39,12 @@ public:
 
   ~TUnicodeFile();
   // Opens the file a URL names; a negative library error code on failure (-2: no such file; a
-  // folder gives -21).
-  // Write modes create or truncate the file.
-  static int Open(const std::string& url, TUnicodeOpenMode mode, TUnicodeFile*& file);
-  // The bytes moved, or -1.
+  // folder gives -21). Write modes create or truncate the file. Reading a pipe or a device waits for
+  // data in short slices and gives up when interrupt says so.
+  static int Open(const std::string& url, TUnicodeOpenMode mode, TUnicodeFile*& file,
+                  const AVIOInterruptCB* interrupt = nullptr);
+  // The bytes moved, or -1; Interrupted when the interrupt callback ended a wait.
+  static constexpr int Interrupted = -2;
   int Read(uint8_t* buffer, int size);
   int Write(const uint8_t* buffer, int size);
   // whence 0, 1, 2 from start, current, end; SeekSize gives the size. The new position or -1.
@@ -50,13 +54,16 @@ public:
 
   // An I/O context of the libraries over a newly opened file; freeing it with CloseIOContext closes
   // the file. A negative library error code on failure.
-  static int OpenIOContext(const std::string& url, TUnicodeOpenMode mode, AVIOContext** context);
+  static int OpenIOContext(const std::string& url, TUnicodeOpenMode mode, AVIOContext** context,
+                           const AVIOInterruptCB* interrupt = nullptr);
   // Flushes, reports a write error the context met (a negative code), frees the context and the file.
   static int CloseIOContext(AVIOContext** context);
 
 private:
-  explicit TUnicodeFile(int handle) : FHandle(handle) {}
+  TUnicodeFile(int handle, bool waits, const AVIOInterruptCB* interrupt);
   int FHandle;
+  bool FWaits; // a pipe, socket or device, whose reads may wait for data
+  AVIOInterruptCB FInterrupt{};
 };
 
 } // namespace kavro

@@ -2,10 +2,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
 #include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <thread>
 #include <cmath>
 #include <mutex>
 
@@ -336,6 +341,82 @@ TEST_F(ConversionTest, StopMidRunWritesTheTrailer) {
   const int64_t duration = DurationOf("stopped.avi");
   EXPECT_GT(duration, 0);
   EXPECT_LT(duration, 2800000);
+}
+
+double ProcessCpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+TEST_F(ConversionTest, APausedTaskRestsAndResumes) {
+  TInputOptions input;
+  input.ExtOptions = "re=1";
+  Add("av.mp4", "paused.avi", {}, input);
+  TEvent started;
+  TEvent allDone;
+  Component.SetProgressInterval(100);
+  Component.OnProgress = [&](TObject*, TProgressInfo*) { started.SetEvent(); };
+  Component.OnTerminate = [&](TObject*, const TTerminateInfo& info) {
+    std::lock_guard lock(FLock);
+    if (info.TaskIndex >= 0)
+      Results.push_back(info);
+    else
+      allDone.SetEvent();
+  };
+  Component.StartTask(1);
+  ASSERT_TRUE(started.WaitFor(10000));
+  Component.Pause();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const double before = ProcessCpuSeconds();
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_LT(ProcessCpuSeconds() - before, 0.05);
+  EXPECT_FALSE(allDone.IsSet());
+  Component.Resume();
+  ASSERT_TRUE(allDone.WaitFor(20000));
+  std::lock_guard lock(FLock);
+  ASSERT_EQ(Results.size(), 1u);
+  EXPECT_TRUE(Results[0].Finished) << Results[0].ExceptionMsg;
+}
+
+TEST_F(ConversionTest, AStalledInputIsInterruptedByAStop) {
+  const std::string pipe = Out + "stall.ts";
+  std::remove(pipe.c_str());
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+  TEvent release;
+  std::thread writer([&] {
+    std::ifstream source(Fixture("programs.ts"), std::ios::binary);
+    std::vector<char> data((std::istreambuf_iterator<char>(source)), std::istreambuf_iterator<char>());
+    FILE* fifo = std::fopen(pipe.c_str(), "wb");
+    if (!fifo) return;
+    std::fwrite(data.data(), 1, data.size() * 3 / 4, fifo); // then nothing more until released
+    std::fflush(fifo);
+    release.WaitFor(30000);
+    std::fclose(fifo);
+  });
+  const int task = Component.AddTask(NarrowToWide(pipe));
+  ASSERT_EQ(task, 0) << Component.LastErrMsg();
+  ASSERT_TRUE(Component.SetOutputFile(task, NarrowToWide(Out + "stalled.avi")));
+  TEvent allDone;
+  Component.OnTerminate = [&](TObject*, const TTerminateInfo& info) {
+    std::lock_guard lock(FLock);
+    if (info.TaskIndex >= 0)
+      Results.push_back(info);
+    else
+      allDone.SetEvent();
+  };
+  Component.StartTask(1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the run has read all there is
+  const auto stopped = std::chrono::steady_clock::now();
+  Component.Stop(true);
+  EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(3));
+  EXPECT_TRUE(allDone.WaitFor(10000));
+  release.SetEvent();
+  writer.join();
+  std::lock_guard lock(FLock);
+  ASSERT_EQ(Results.size(), 1u);
+  EXPECT_FALSE(Results[0].Finished);
 }
 
 } // namespace

@@ -97,6 +97,9 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& fileName) {
   input->Context = avformat_alloc_context();
   if (!input->Context) throw FFmpegException("avformat_alloc_context failed");
   ApplyFormatParameters(input->Context);
+  // A stop request ends any wait of the libraries for this input.
+  input->Context->interrupt_callback = {
+      [](void* engine) { return static_cast<TCustomFFmpeg*>(engine)->StopRequested() ? 1 : 0; }, this};
 
   int codecIds[3] = {};
   const std::pair<const std::string*, int> forced[] = {{&FSettings.VideoCodecName, AVMEDIA_TYPE_VIDEO},
