@@ -30,9 +30,11 @@ inline std::string Fixture(const std::string& name) {
 
 // A folder of its own for the outputs of one test.
 inline std::string OutputFolder() {
-  const std::string folder = ::testing::TempDir() + "kavro_" +
-                             ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() +
-                             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string(test->test_suite_name()) + "_" + test->name();
+  for (char& c : name)
+    if (c == '/') c = '_'; // parameterised tests have slashes in their names
+  const std::string folder = ::testing::TempDir() + "kavro_" + name;
   mkdir(folder.c_str(), 0755);
   return folder + "/";
 }

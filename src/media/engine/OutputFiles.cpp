@@ -122,20 +122,21 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
   useVideo = useVideo && !FSettings.VideoDisable;
   useAudio = useAudio && !FSettings.AudioDisable;
   useSubtitle = useSubtitle && !FSettings.SubtitleDisable;
-  const std::pair<bool, void (TCustomFFmpeg::*)(TOutputFile&)> creators[] = {
-      {useVideo, &TCustomFFmpeg::NewVideoStream},
-      {useAudio, &TCustomFFmpeg::NewAudioStream},
-      {useSubtitle, &TCustomFFmpeg::NewSubtitleStream}};
-  const char* const creatorNames[] = {"new_video_stream", "new_audio_stream", "new_subtitle_stream"};
-  for (int i = 0; i < 3; ++i) {
-    if (!creators[i].first) continue;
+  // Each stream is made from the pending settings; a failure names the step that failed.
+  const auto create = [&](bool wanted, const char* step, auto make) {
+    if (!wanted) return true;
     try {
-      (this->*creators[i].second)(*file);
+      make();
     } catch (const std::exception& e) {
-      SetLastErrorText(std::string(creatorNames[i]) + " fail: " + e.what());
-      return -1;
+      SetLastErrorText(std::string(step) + " fail: " + e.what());
+      return false;
     }
-  }
+    return true;
+  };
+  if (!create(useVideo, "new_video_stream", [&] { NewVideoStream(*file); }) ||
+      !create(useAudio, "new_audio_stream", [&] { NewAudioStream(*file); }) ||
+      !create(useSubtitle, "new_subtitle_stream", [&] { NewSubtitleStream(*file); }))
+    return -1;
 
   if (FSettings.RecordingTimestamp > 0)
     av_dict_set(&file->Context->metadata, "creation_time", IsoTime(FSettings.RecordingTimestamp).c_str(), 0);

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# kavro-convert as a person uses it: exit codes, refusals, a conversion, an interrupted one.
+# Arguments: the program, the folder of generated test media, a folder for outputs.
+set -u
+program=$1
+media=$2
+out=$3
+rm -rf "$out" && mkdir -p "$out"
+failures=0
+check() { # description, expected exit code, command...
+  local description=$1 expected=$2
+  shift 2
+  "$@" >"$out/stdout" 2>"$out/stderr"
+  local code=$?
+  if [ "$code" != "$expected" ]; then
+    echo "FAIL: $description: exit $code, expected $expected"
+    cat "$out/stderr"
+    failures=$((failures + 1))
+  fi
+}
+check "usage error" 2 "$program" -i "$media/av.mp4"
+check "help" 0 "$program" -h
+check "missing input" 1 "$program" -i "$media/missing.avi" "$out/x.avi"
+grep -q "missing.avi: No such file or directory" "$out/stderr" || { echo "FAIL: missing input message"; failures=$((failures + 1)); }
+check "conversion" 0 "$program" -i "$media/av.mp4" -vcodec mpeg4 -ab 96000 "$out/a.avi"
+check "existing output refused" 1 "$program" -i "$media/av.mp4" "$out/a.avi"
+grep -q "already exists" "$out/stderr" || { echo "FAIL: overwrite message"; failures=$((failures + 1)); }
+check "overwrite" 0 "$program" -y -i "$media/av.mp4" -t 1 "$out/a.avi"
+check "info of the output" 0 "$program" --info "$out/a.avi"
+grep -q "Duration: 00:00:01" "$out/stdout" || { echo "FAIL: -t 1 duration"; cat "$out/stdout"; failures=$((failures + 1)); }
+check "two conversions at once" 0 "$program" -j 2 -i "$media/av.mp4" "$out/b.mkv" -- -i "$media/audio.wav" "$out/c.mp3"
+# Ctrl-C: every task stops cleanly with its trailer, exit 130.
+"$program" -y -re -i "$media/av.mp4" "$out/d.avi" >"$out/stdout" 2>"$out/stderr" &
+pid=$!
+sleep 1
+kill -INT $pid
+wait $pid
+code=$?
+[ "$code" = 130 ] || { echo "FAIL: interrupt exit $code"; failures=$((failures + 1)); }
+check "interrupted output is whole" 0 "$program" --info "$out/d.avi"
+echo "$((9 - failures)) passed, $failures failed"
+[ "$failures" = 0 ]
