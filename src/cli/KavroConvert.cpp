@@ -15,6 +15,8 @@
 #include "FFmpegLoader.h"
 #include "FFmpegLogger.h"
 #include "FFmpegVCL.h"
+#include "OptionText.h"
+#include "platform/Convert.h"
 #include "platform/Event.h"
 #include "platform/MainThread.h"
 #include "platform/WideString.h"
@@ -75,6 +77,34 @@ int PrintInfo(TFFmpegVCL& component, const std::vector<std::string>& files) {
   return result;
 }
 
+// The record of an output. Some of its fields are always applied after the option text, so the
+// options they stand for go into the record instead of the text.
+bool OutputRecord(const TCommandFile& file, TOutputOptions& output) {
+  output.Join = file.Join;
+  try {
+    for (const TOptionLine& line : ParseOptionText(file.Options)) {
+      if (line.Name == "async")
+        output.AudioSync = StrToInt(line.Value);
+      else if (line.Name == "vsync")
+        output.VideoSync = StrToInt(line.Value);
+      else if (line.Name == "alang")
+        output.AudioLanguage = line.Value;
+      else if (line.Name == "vlang")
+        output.VideoLanguage = line.Value;
+      else if (line.Name == "slang")
+        output.SubtitleLanguage = line.Value;
+      else if (line.Name == "isync")
+        output.InputSync = line.Value != "0";
+      else
+        output.ExtOptions += line.Name + "=" + line.Value + "\n";
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", file.FileName.c_str(), e.what());
+    return false;
+  }
+  return true;
+}
+
 // Adds every conversion as a task; false with the reason on stderr.
 bool AddConversions(TFFmpegVCL& component, const TCommandLine& commandLine) {
   for (const TConversion& conversion : commandLine.Conversions)
@@ -101,8 +131,7 @@ bool AddConversions(TFFmpegVCL& component, const TCommandLine& commandLine) {
     }
     for (const TCommandFile& file : conversion.Outputs) {
       TOutputOptions output;
-      output.ExtOptions = file.Options;
-      output.Join = file.Join;
+      if (!OutputRecord(file, output)) return false;
       if (!component.SetOutputFile(task, NarrowToWide(file.FileName), &output)) {
         std::fprintf(stderr, "%s: %s\n", file.FileName.c_str(), component.LastErrMsg().c_str());
         return false;

@@ -101,6 +101,7 @@ void TCustomFFmpeg::SetUpRun() {
     else if (ost.Setup->MediaType == AVMEDIA_TYPE_SUBTITLE) {
       ost.EncodingNeeded = true;
       ist.DecodingNeeded = true;
+      ost.Setup->Codec->time_base = ist.Stream->time_base;
     } else
       throw FFmpegException("invalid codec_type of output stream");
     if (ost.EncodingNeeded) {
@@ -109,9 +110,9 @@ void TCustomFFmpeg::SetUpRun() {
         OpenPassLog(ost, static_cast<int>(i));
     }
   }
-  // 5, 6. Codecs.
-  OpenEncoders();
+  // 5, 6. Codecs; the decoders first, since a subtitle encoder starts from its decoder's header.
   OpenDecoders();
+  OpenEncoders();
   // 7. Initial time stamps.
   for (auto& ist : run.InputStreams) {
     const AVRational rate = ist->Stream->avg_frame_rate;
@@ -281,6 +282,14 @@ void TCustomFFmpeg::OpenEncoders() {
       throw FFmpegException(message);
     }
     ost.SavedCodecId = ost.Encoder->codec_id;
+    const AVCodecContext* decoder = run.InputStreams[static_cast<size_t>(ost.SourceIndex)]->Decoder;
+    if (ost.Setup->MediaType == AVMEDIA_TYPE_SUBTITLE && decoder && decoder->subtitle_header &&
+        !ost.Encoder->subtitle_header) {
+      ost.Encoder->subtitle_header = static_cast<uint8_t*>(av_mallocz(decoder->subtitle_header_size + 1));
+      if (!ost.Encoder->subtitle_header) throw FFmpegException("av_mallocz fail");
+      std::copy_n(decoder->subtitle_header, decoder->subtitle_header_size, ost.Encoder->subtitle_header);
+      ost.Encoder->subtitle_header_size = decoder->subtitle_header_size;
+    }
     AVDictionary* options = nullptr;
     FParams.AddPrivateOptions(encoder->name, &options);
     int result;
