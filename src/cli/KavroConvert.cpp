@@ -186,6 +186,10 @@ int Convert(TFFmpegVCL& component, const TCommandLine& commandLine) {
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  if (argc < 2) { // started without a task: say how to give one
+    PrintUsage(stdout);
+    return 0;
+  }
   TCommandLine commandLine;
   std::string error;
   if (!ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), commandLine, error)) {

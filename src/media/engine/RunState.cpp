@@ -18,7 +18,6 @@ TInputStreamState::~TInputStreamState() {
 }
 
 TOutputStreamState::~TOutputStreamState() {
-  av_frame_free(&TempPicture);
   av_frame_free(&Cropped);
   sws_freeContext(Scaler);
   swr_free(&Resampler);
@@ -40,7 +39,6 @@ TRunState::~TRunState() {
   av_packet_free(&EncodedPacket);
   av_frame_free(&Decoded);
   av_frame_free(&Filtered);
-  av_frame_free(&HookPicture);
   if (VStatsFile) std::fclose(VStatsFile);
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/FileTables.h"
+#include "engine/FramePool.h"
 
 struct AVAudioFifo;
 struct AVBSFContext;
@@ -78,7 +79,7 @@ struct TOutputStreamState {
   uint64_t CodedError[3] = {};
   // Video.
   bool ScalingNeeded = false;
-  AVFrame* TempPicture = nullptr;
+  TFramePool TempPictures; // the scaler's output in the encoder's format and size
   SwsContext* Scaler = nullptr;
   int ExpectedWidth = 0;
   int ExpectedHeight = 0;
@@ -135,7 +136,7 @@ struct TRunState {
   AVPacket* EncodedPacket = nullptr; // what an encoder gives
   AVFrame* Decoded = nullptr;        // what a decoder gives
   AVFrame* Filtered = nullptr;       // what a filter graph gives
-  AVFrame* HookPicture = nullptr;    // the copy that deinterlacing and hooks work on
+  TFramePool HookPictures;           // the copies that deinterlacing and hooks work on
   FILE* VStatsFile = nullptr;
 
   TRunState();

@@ -68,12 +68,7 @@ void TCustomFFmpeg::SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamStat
     for (int i = 0; i < 4; ++i)
       ost.Bands[i] = ost.InitialBands[i] = bands[i];
   if (ost.ScalingNeeded) {
-    ost.TempPicture = av_frame_alloc();
-    if (!ost.TempPicture) throw FFmpegException("Cannot allocate temp picture, check pix fmt");
-    ost.TempPicture->format = encoder->pix_fmt;
-    ost.TempPicture->width = encoder->width;
-    ost.TempPicture->height = encoder->height;
-    if (av_frame_get_buffer(ost.TempPicture, 0) < 0)
+    if (!ost.TempPictures.Next(encoder->pix_fmt, encoder->width, encoder->height))
       throw FFmpegException("Cannot allocate temp picture, check pix fmt");
     ost.Scaler =
         sws_getContext(croppedWidth, croppedHeight, static_cast<AVPixelFormat>(input->format), encoder->width,
@@ -161,24 +156,9 @@ void TCustomFFmpeg::PrepareDecodedPicture(TInputStreamState& ist, AVFrame* pictu
   const bool customHook = HasCustomHook();
   const bool hookModules = HasHookModules();
   if (!FSettings.DoDeinterlace && !customHook && !hookModules) return;
-  AVFrame*& copy = run.HookPicture;
-  if (!copy || copy->width != picture->width || copy->height != picture->height ||
-      copy->format != picture->format) {
-    av_frame_free(&copy);
-    copy = av_frame_alloc();
-    if (copy) {
-      copy->format = picture->format;
-      copy->width = picture->width;
-      copy->height = picture->height;
-    }
-    if (!copy || av_frame_get_buffer(copy, 0) < 0) {
-      av_frame_free(&copy);
-      TFFLogger::Instance().Log(this, llError, "hook buf malloc error.");
-      return;
-    }
-  }
-  // The encoder may still hold the previous picture.
-  if (av_frame_make_writable(copy) < 0) {
+  // A free copy: the encoder may still hold the previous one.
+  AVFrame* copy = run.HookPictures.Next(picture->format, picture->width, picture->height);
+  if (!copy) {
     TFFLogger::Instance().Log(this, llError, "hook buf malloc error.");
     return;
   }
@@ -279,11 +259,11 @@ int TCustomFFmpeg::EncodeVideoPicture(TOutputStreamState& ost, TInputStreamState
       toEncode = ost.Cropped;
     }
     if (ost.ScalingNeeded) {
-      if (av_frame_make_writable(ost.TempPicture) < 0)
-        throw FFmpegException("Cannot allocate temp picture, check pix fmt");
-      sws_scale(ost.Scaler, toEncode->data, toEncode->linesize, 0, toEncode->height, ost.TempPicture->data,
-                ost.TempPicture->linesize);
-      toEncode = ost.TempPicture;
+      AVFrame* scaled = ost.TempPictures.Next(encoder->pix_fmt, encoder->width, encoder->height);
+      if (!scaled) throw FFmpegException("Cannot allocate temp picture, check pix fmt");
+      sws_scale(ost.Scaler, toEncode->data, toEncode->linesize, 0, toEncode->height, scaled->data,
+                scaled->linesize);
+      toEncode = scaled;
     }
   }
 
