@@ -120,19 +120,22 @@ void TMainThread::WaitForCalls(int timeoutMs) {
     std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
 }
 
+// A queued call wakes the wait at once, so a worker that synchronises is served without delay;
+// the event is looked at every interval.
 bool TMainThread::WaitServing(TEvent& event, int timeoutMs, int intervalMs) {
   if (!IsMainThread()) return event.WaitFor(timeoutMs);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     ProcessPendingCalls();
+    if (event.IsSet()) return true;
     int slice = intervalMs;
     if (timeoutMs >= 0) {
       const auto left =
           std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-      if (left.count() <= 0) return event.IsSet();
+      if (left.count() <= 0) return false;
       if (left.count() < slice) slice = static_cast<int>(left.count());
     }
-    if (event.WaitFor(slice)) return true;
+    WaitForCalls(slice);
   }
 }
 
