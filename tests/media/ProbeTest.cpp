@@ -157,6 +157,25 @@ TEST_F(ProbeTest, ZeroTimeBaseDenominatorReadsAsItsNumerator) {
   avformat_free_context(context);
 }
 
+TEST(ProbeTexts, Id3v2KeysAndCodecDescriptions) {
+  EXPECT_EQ(MetadataKeyName("TIT2"), "title");
+  EXPECT_EQ(MetadataKeyName("TT2"), "title");
+  EXPECT_EQ(MetadataKeyName("TPE1"), "artist");
+  EXPECT_EQ(MetadataKeyName("TSOP"), "authorsort");
+  EXPECT_EQ(MetadataKeyName("TYER"), "year");
+  EXPECT_EQ(MetadataKeyName("encoder"), "encoder");
+  AVFormatContext* context = avformat_alloc_context();
+  AVStream* stream = avformat_new_stream(context, nullptr);
+  stream->codecpar->codec_id = AV_CODEC_ID_NONE;
+  stream->codecpar->codec_tag = 0x34504D46; // "FMP4"
+  EXPECT_EQ(CodecDescription(stream), "FMP4 / 0x34504D46");
+  stream->codecpar->codec_tag = 0x01;
+  EXPECT_EQ(CodecDescription(stream), "0x0001");
+  stream->codecpar->codec_id = AV_CODEC_ID_MPEG2TS;
+  EXPECT_EQ(CodecDescription(stream), "mpeg2ts");
+  avformat_free_context(context);
+}
+
 TEST_F(ProbeTest, RefusesWithoutTheLibraries) {
   TFFmpegLoader::Instance().UnloadLib(liAVCodec);
   try {

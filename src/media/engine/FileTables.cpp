@@ -26,8 +26,10 @@ TInputFile::~TInputFile() {
 }
 
 TOutputFile::~TOutputFile() {
-  for (TOutputStream& stream : Streams)
+  for (TOutputStream& stream : Streams) {
+    if (stream.Codec) av_freep(&stream.Codec->stats_in); // a second pass's statistics belong to us
     avcodec_free_context(&stream.Codec);
+  }
   CloseIO();
   avformat_free_context(Context);
   if (!HeaderWritten) RemoveCreatedFile();

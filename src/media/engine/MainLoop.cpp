@@ -29,6 +29,7 @@ const AVRational Microseconds{1, 1000000};
 
 void CloseCodecs(std::vector<AVCodecContext**>& codecs) {
   for (AVCodecContext** codec : codecs) {
+    if (*codec) av_freep(&(*codec)->stats_in); // a second pass's statistics belong to us
     std::lock_guard lock(TFFmpegLoader::Instance().CodecLock());
     avcodec_free_context(codec);
   }

@@ -1,7 +1,7 @@
 // The video output path: encoder set-up with crop, scale or a filter graph, pre-processing of each
 // decoded picture for deinterlacing and hooks, frame-rate conversion, scaling and encoding.
 #include <cmath>
-#include <regex>
+#include <cstdio>
 
 #include "FFUtils.h"
 #include "FFmpegLogger.h"
@@ -34,8 +34,22 @@ int ScalerFlags(const TGenericParameters& params) {
 
 // The old positional crop of filter text, "crop=x:y:w:h", in today's named form.
 std::string TranslateOldCrop(const std::string& filters) {
-  static const std::regex OldCrop(R"(crop=(-?\d+):(-?\d+):(-?\d+):(-?\d+)(?=$|[,;\[]))");
-  return std::regex_replace(filters, OldCrop, "crop=x=$1:y=$2:w=$3:h=$4");
+  std::string result;
+  size_t at = 0;
+  for (size_t found; (found = filters.find("crop=", at)) != std::string::npos;) {
+    const size_t start = found + 5;
+    size_t end = filters.find_first_of(",;[", start);
+    if (end == std::string::npos) end = filters.size();
+    const std::string arguments = filters.substr(start, end - start);
+    int x, y, w, h;
+    char rest;
+    const bool positional = arguments.find('=') == std::string::npos &&
+                            std::sscanf(arguments.c_str(), "%d:%d:%d:%d%c", &x, &y, &w, &h, &rest) == 4;
+    result += filters.substr(at, start - at);
+    result += positional ? Format("x=%d:y=%d:w=%d:h=%d", x, y, w, h) : arguments;
+    at = end;
+  }
+  return result + filters.substr(at);
 }
 
 AVFilterContext* CreateFilter(AVFilterGraph* graph, const char* filter, const char* name,
