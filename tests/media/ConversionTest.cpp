@@ -46,7 +46,10 @@ protected:
     Out = OutputFolder();
     Component.OnTerminate = [this](TObject*, const TTerminateInfo& info) {
       std::lock_guard lock(FLock);
-      if (info.TaskIndex >= 0) Results.push_back(info);
+      if (info.TaskIndex >= 0)
+        Results.push_back(info);
+      else
+        AllDone.SetEvent();
     };
     Component.OnProgress = [this](TObject*, TProgressInfo* info) {
       std::lock_guard lock(FLock);
@@ -115,6 +118,7 @@ protected:
   }
 
   TFFmpegVCL Component;
+  TEvent AllDone; // the final termination arrived
   std::string Out;
   std::mutex FLock; // events may come from a worker
   std::vector<TTerminateInfo> Results;
@@ -318,20 +322,12 @@ TEST_F(ConversionTest, StopMidRunWritesTheTrailer) {
   input.ExtOptions = "re=1";
   Add("av.mp4", "stopped.avi", {}, input);
   TEvent started;
-  TEvent allDone;
   Component.OnProgress = [&](TObject*, TProgressInfo*) { started.SetEvent(); };
-  Component.OnTerminate = [&](TObject*, const TTerminateInfo& info) {
-    std::lock_guard lock(FLock);
-    if (info.TaskIndex >= 0)
-      Results.push_back(info);
-    else
-      allDone.SetEvent();
-  };
   Component.SetProgressInterval(100);
   Component.StartTask(1);
   ASSERT_TRUE(started.WaitFor(10000));
   Component.Stop(true);
-  ASSERT_TRUE(allDone.WaitFor(10000));
+  ASSERT_TRUE(AllDone.WaitFor(10000));
   {
     std::lock_guard lock(FLock);
     ASSERT_EQ(Results.size(), 1u);
@@ -355,16 +351,8 @@ TEST_F(ConversionTest, APausedTaskRestsAndResumes) {
   input.ExtOptions = "re=1";
   Add("av.mp4", "paused.avi", {}, input);
   TEvent started;
-  TEvent allDone;
   Component.SetProgressInterval(100);
   Component.OnProgress = [&](TObject*, TProgressInfo*) { started.SetEvent(); };
-  Component.OnTerminate = [&](TObject*, const TTerminateInfo& info) {
-    std::lock_guard lock(FLock);
-    if (info.TaskIndex >= 0)
-      Results.push_back(info);
-    else
-      allDone.SetEvent();
-  };
   Component.StartTask(1);
   ASSERT_TRUE(started.WaitFor(10000));
   Component.Pause();
@@ -372,9 +360,9 @@ TEST_F(ConversionTest, APausedTaskRestsAndResumes) {
   const double before = ProcessCpuSeconds();
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   EXPECT_LT(ProcessCpuSeconds() - before, 0.05);
-  EXPECT_FALSE(allDone.IsSet());
+  EXPECT_FALSE(AllDone.IsSet());
   Component.Resume();
-  ASSERT_TRUE(allDone.WaitFor(20000));
+  ASSERT_TRUE(AllDone.WaitFor(20000));
   std::lock_guard lock(FLock);
   ASSERT_EQ(Results.size(), 1u);
   EXPECT_TRUE(Results[0].Finished) << Results[0].ExceptionMsg;
@@ -398,20 +386,12 @@ TEST_F(ConversionTest, AStalledInputIsInterruptedByAStop) {
   const int task = Component.AddTask(NarrowToWide(pipe));
   ASSERT_EQ(task, 0) << Component.LastErrMsg();
   ASSERT_TRUE(Component.SetOutputFile(task, NarrowToWide(Out + "stalled.avi")));
-  TEvent allDone;
-  Component.OnTerminate = [&](TObject*, const TTerminateInfo& info) {
-    std::lock_guard lock(FLock);
-    if (info.TaskIndex >= 0)
-      Results.push_back(info);
-    else
-      allDone.SetEvent();
-  };
   Component.StartTask(1);
   std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the run has read all there is
   const auto stopped = std::chrono::steady_clock::now();
   Component.Stop(true);
   EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(3));
-  EXPECT_TRUE(allDone.WaitFor(10000));
+  EXPECT_TRUE(AllDone.WaitFor(10000));
   release.SetEvent();
   writer.join();
   std::lock_guard lock(FLock);
