@@ -28,12 +28,6 @@ int TCustomFFmpeg::OutputFileCount() const {
 AVFormatContext* TCustomFFmpeg::InputFormatContext(int index) const {
   return index >= 0 && index < InputFileCount() ? FInputFiles[static_cast<size_t>(index)]->Context : nullptr;
 }
-void TCustomFFmpeg::FreePreviewer() {}
-
-// The hook part fills this in; until then no module loads.
-int TCustomFFmpeg::AddHookModule(const std::vector<std::string>&) {
-  return -1;
-}
 
 std::string TCustomFFmpeg::ExceptionMessage() const {
   std::lock_guard lock(FStateLock);

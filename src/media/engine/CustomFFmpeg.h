@@ -19,6 +19,9 @@
 #include "engine/RunState.h"
 #include "engine/GenericParameters.h"
 #include "engine/TaskSettings.h"
+#include "BitmapPicture.h"
+#include "HookModules.h"
+#include "Previewer.h"
 #include "platform/Event.h"
 #include "platform/Object.h"
 #include "platform/PauseGate.h"
@@ -119,8 +122,9 @@ public:
   // Microseconds between progress reports.
   int64_t ProgressIntervalUs = 500000;
 
-  // Preview flags (PreviewWindowFlag, PreviewBitmapFlag); read and written under PreviewLock.
-  int PreviewFlags = 0;
+  // Preview flags (PreviewWindowFlag, PreviewBitmapFlag); changed under PreviewLock, read by the
+  // worker for each picture.
+  std::atomic<int> PreviewFlags{0};
   // One lock for the preview flags of every task of the process.
   static std::mutex& PreviewLock();
 
@@ -271,6 +275,13 @@ protected:
 
   TTaskSettings FSettings;
   TGenericParameters FParams;
+  // Frame hooks and preview.
+  THookChain FHookModules;
+  bool FHookModulesOn = false;
+  TBitmapPicture FHookPicture;
+  TBitmapPicture FPreviewPicture;
+  std::unique_ptr<TPreviewer> FPreviewer;
+  int64_t FLastPreviewTime = 0;
   std::unique_ptr<TRunState> FRun;
   std::vector<std::unique_ptr<TInputFile>> FInputFiles;
   std::vector<std::shared_ptr<TOutputFile>> FOutputFiles;

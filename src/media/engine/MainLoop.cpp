@@ -272,6 +272,11 @@ void TCustomFFmpeg::CloseOpenedDecoders() {
 
 void TCustomFFmpeg::FreeRunTimeState() {
   FRun.reset();
+  ReleaseHookModules(FHookModules);
+  FHookModulesOn = false;
+  FHookPicture.Reset();
+  FPreviewPicture.Reset();
+  FPreviewer.reset(); // the preview window closes with its task
   // A run that wrote nothing leaves no empty file of its own making behind.
   std::set<TOutputFile*> seen;
   for (const auto& file : FOutputFiles) {

@@ -328,14 +328,4 @@ void TCustomFFmpeg::WriteVideoStatsLine(TOutputStreamState& ost, int frameSize) 
   std::fprintf(run.VStatsFile, "type= %c\n", ost.CodedPictureType);
 }
 
-bool TCustomFFmpeg::HasCustomHook() const {
-  return FCustomHookProc != nullptr;
-}
-bool TCustomFFmpeg::HasHookModules() const {
-  return false;
-}
-void TCustomFFmpeg::RunCustomHook(AVFrame*, int64_t) {}
-void TCustomFFmpeg::ProcessHookModules(AVFrame*, int64_t) {}
-void TCustomFFmpeg::DeliverPreview(AVFrame*, AVCodecContext*) {}
-
 } // namespace kavro
