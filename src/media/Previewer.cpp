@@ -31,11 +31,15 @@ TPreviewer::~TPreviewer() {
 }
 
 bool TPreviewer::ShowFrame(TBitmap* bitmap, int frameNumber, int64_t pts) {
-  if (FClosed) return false;
+  if (FClosed) {
+    if (FWindow) TMainThread::Synchronize([this] { Destroy(); });
+    return false;
+  }
   FBitmap = bitmap;
   FFrameNumber = frameNumber;
   FPts = pts;
   TMainThread::Synchronize([this] { Paint(); });
+  if (FClosed && FWindow) TMainThread::Synchronize([this] { Destroy(); });
   return !FClosed;
 }
 

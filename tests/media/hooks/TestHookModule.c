@@ -1,0 +1,35 @@
+/* A frame hook module for the tests: paints a block of the given brightness into the top-left corner
+   of the luma plane. Built three times: whole, without Process and without Configure. */
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+typedef struct {
+  uint8_t* data[4];
+  int linesize[4];
+} TPicture;
+
+typedef struct {
+  int Brightness;
+} TContext;
+
+#ifndef KAVRO_NO_CONFIGURE
+int Configure(void** context, int argc, char* argv[]) {
+  TContext* state = calloc(1, sizeof(TContext));
+  if (!state) return -1;
+  state->Brightness = argc > 1 ? atoi(argv[1]) : 255;
+  *context = state;
+  return argc > 2 && strcmp(argv[2], "fail") == 0 ? -1 : 0;
+}
+#endif
+
+#ifndef KAVRO_NO_PROCESS
+void Process(void* context, TPicture* picture, int pixelFormat, int width, int height, int64_t pts) {
+  const int brightness = context ? ((TContext*)context)->Brightness : 255;
+  (void)pixelFormat;
+  (void)pts;
+  for (int y = 0; y < 32 && y < height; ++y) memset(picture->data[0] + y * picture->linesize[0], brightness, width < 32 ? width : 32);
+}
+#endif
+
+void Release(void* context) { free(context); }
