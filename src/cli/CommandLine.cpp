@@ -73,6 +73,10 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, TCommandLine& c
       commandLine.Overwrite = true;
       continue;
     }
+    if (argument == "-preview") {
+      commandLine.Preview = true;
+      continue;
+    }
     if (argument == "-join") {
       join = true;
       continue;

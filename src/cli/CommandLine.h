@@ -24,6 +24,7 @@ struct TCommandLine {
   std::vector<TConversion> Conversions;
   std::vector<std::string> InfoFiles;
   bool Overwrite = false;
+  bool Preview = false; // show the converted pictures in a window
   int Concurrency = 1;
   std::string LogLevel;
 };

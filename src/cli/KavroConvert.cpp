@@ -46,6 +46,7 @@ void PrintUsage(FILE* to) {
       "  -y          overwrite output files that exist\n"
       "  -join       join every input into the next output\n"
       "  -j N        run N conversions at once\n"
+      "  -preview    show the converted pictures in a small window\n"
       "  -loglevel L quiet, panic, fatal, error, warning, info, verbose, debug or a number\n"
       "  --info      describe each file's container and streams\n",
       to);
@@ -166,6 +167,7 @@ int Convert(TFFmpegVCL& component, const TCommandLine& commandLine) {
   };
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
+  component.SetPreview(commandLine.Preview);
   component.StartTask(commandLine.Concurrency);
   bool stopping = false;
   while (!TMainThread::WaitServing(done, 100)) {

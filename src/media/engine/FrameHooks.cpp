@@ -5,6 +5,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
 #include <libavutil/time.h>
 }
 
@@ -47,9 +48,19 @@ void TCustomFFmpeg::RunCustomHook(AVFrame* picture, int64_t pts) {
       logger.Log(this, llError, std::string("Error occurs OnCustomHook: ") + e.what());
       update = false;
     }
-    if (update && !FHookPicture.ToPicture(picture)) {
-      logger.Log(this, llError, "Cannot initialize the fromRGB conversion context");
-      stopHook = true;
+    if (update) {
+      // What the hook drew goes into a picture of our own: the one given may be the decoder's.
+      AVFrame* drawn =
+          FRun ? FRun->HookPictures.Next(picture->format, picture->width, picture->height) : nullptr;
+      if (!drawn || !FHookPicture.ToPicture(drawn)) {
+        logger.Log(this, llError,
+                   drawn ? "Cannot initialize the fromRGB conversion context" : "hook buf malloc error.");
+        stopHook = true;
+      } else {
+        av_frame_copy_props(drawn, picture);
+        av_frame_unref(picture);
+        av_frame_ref(picture, drawn);
+      }
     }
   }
   if (stopHook) {

@@ -170,6 +170,12 @@ void TCustomFFmpeg::PrepareDecodedPicture(TInputStreamState& ist, AVFrame* pictu
   const bool customHook = HasCustomHook();
   const bool hookModules = HasHookModules();
   if (!FSettings.DoDeinterlace && !customHook && !hookModules) return;
+  // The custom hook alone reads the decoded picture and writes what it drew into a copy of its own;
+  // a picture it leaves alone costs no copy.
+  if (customHook && !FSettings.DoDeinterlace) {
+    RunCustomHook(picture, pts);
+    return;
+  }
   // A free copy: the encoder may still hold the previous one.
   AVFrame* copy = run.HookPictures.Next(picture->format, picture->width, picture->height);
   if (!copy) {
@@ -180,13 +186,11 @@ void TCustomFFmpeg::PrepareDecodedPicture(TInputStreamState& ist, AVFrame* pictu
     if (FSettings.DoDeinterlace) TFFLogger::Instance().Log(this, llError, "Deinterlacing failed.");
     av_frame_copy(copy, picture);
   }
-  if (customHook)
-    RunCustomHook(copy, pts);
-  else if (hookModules)
-    ProcessHookModules(copy, pts);
+  if (!customHook && hookModules) ProcessHookModules(copy, pts);
   av_frame_copy_props(copy, picture);
   av_frame_unref(picture);
   av_frame_ref(picture, copy);
+  if (customHook) RunCustomHook(picture, pts);
 }
 
 int TCustomFFmpeg::EncodeVideoPicture(TOutputStreamState& ost, TInputStreamState& ist, AVFrame* picture) {
