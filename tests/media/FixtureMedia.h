@@ -34,7 +34,7 @@ inline std::string OutputFolder() {
   std::string name = std::string(test->test_suite_name()) + "_" + test->name();
   for (char& c : name)
     if (c == '/') c = '_'; // parameterised tests have slashes in their names
-  const std::string folder = ::testing::TempDir() + "kavro_" + name;
+  const std::string folder = KAVRO_TEST_OUTPUT + name;
   mkdir(folder.c_str(), 0755);
   return folder + "/";
 }

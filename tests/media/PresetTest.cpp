@@ -93,7 +93,8 @@ TEST_F(EngineTest, TargetNormResolution) {
 
 class PresetFile {
 public:
-  explicit PresetFile(const std::string& text) : Name(::testing::TempDir() + "kavro_test.ffpreset") {
+  explicit PresetFile(const std::string& text)
+      : Name(KAVRO_TEST_OUTPUT + std::string("kavro_test.ffpreset")) {
     std::ofstream(Name) << text;
   }
   ~PresetFile() { std::remove(Name.c_str()); }

@@ -62,7 +62,7 @@ class UnicodeFileTest : public ::testing::Test {
 protected:
   void SetUp() override {
     // One name per test: CTest runs tests side by side.
-    Path = ::testing::TempDir() + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+    Path = KAVRO_TEST_OUTPUT + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
            WideToUtf8(Foreign);
     Url = std::string(UnicodeUrlPrefix) + Path;
   }

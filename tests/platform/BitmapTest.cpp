@@ -27,7 +27,7 @@ TEST(Bitmap, SavesATopDownBmp) {
   bitmap.SetSize(2, 2);
   bitmap.ScanLine(0)[2] = 255; // top-left red (BGR)
   bitmap.ScanLine(1)[3] = 255; // bottom-right blue
-  const std::string name = ::testing::TempDir() + "kavro_bitmap.bmp";
+  const std::string name = KAVRO_TEST_OUTPUT + std::string("kavro_bitmap.bmp");
   ASSERT_TRUE(bitmap.SaveToFile(name));
   std::ifstream file(name, std::ios::binary);
   const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)),
