@@ -254,6 +254,33 @@ TEST_F(FrameHookTest, HookModuleFailures) {
   EXPECT_TRUE(engine.OutputFileCount() == 0);
 }
 
+TEST_F(FrameHookTest, CopiedVideoCannotBeHookedOrPreviewed) {
+  const auto runCopy = [&](bool hook, bool preview, const std::string& text) {
+    TFFmpegVCL component;
+    EXPECT_TRUE(component.LoadAVLib(L""));
+    TTerminateInfo result;
+    component.OnTerminate = [&](TObject*, const TTerminateInfo& info) {
+      if (info.TaskIndex == 0) result = info;
+    };
+    component.OnCustomHook = [](TObject*, THookInfo*) {};
+    component.SetPreview(preview);
+    EXPECT_EQ(component.AddTask(NarrowToWide(Fixture("av.mp4"))), 0);
+    TOutputOptions options;
+    options.VideoCodec = "copy";
+    options.HookEnabled = hook;
+    options.ExtOptions = text;
+    EXPECT_TRUE(component.SetOutputFile(0, NarrowToWide(Out + "copy.mkv"), &options))
+        << component.LastErrMsg();
+    component.StartTask(0);
+    return result.ExceptionMsg;
+  };
+  EXPECT_EQ(runCopy(true, true, ""), "-vcodec copy and CustomHook are incompatible (frames are not decoded)");
+  EXPECT_EQ(runCopy(false, true, std::string("vhook=") + KAVRO_HOOK_FULL),
+            "-vcodec copy and -vhook are incompatible (frames are not decoded)");
+  EXPECT_EQ(runCopy(false, true, ""), "-vcodec copy and PostHooks are incompatible (frames are not decoded)");
+  EXPECT_EQ(runCopy(false, false, ""), "");
+}
+
 TEST(Previewer, WindowCaptionSizeAndClose) {
   TBitmap bitmap;
   bitmap.SetSize(160, 120);
