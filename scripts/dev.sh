@@ -49,7 +49,7 @@ run_tests() { # dir, extra ctest args...
 
 check_format() {
   local files
-  files=$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 2>/dev/null || true)
+  files=$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'tests/*.c' 'bench/*.cpp' 2>/dev/null || true)
   [ -z "$files" ] && return 0
   # shellcheck disable=SC2086
   clang-format --dry-run --Werror $files

@@ -28,8 +28,11 @@ void Process(void* context, TPicture* picture, int pixelFormat, int width, int h
   const int brightness = context ? ((TContext*)context)->Brightness : 255;
   (void)pixelFormat;
   (void)pts;
-  for (int y = 0; y < 32 && y < height; ++y) memset(picture->data[0] + y * picture->linesize[0], brightness, width < 32 ? width : 32);
+  for (int y = 0; y < 32 && y < height; ++y)
+    memset(picture->data[0] + y * picture->linesize[0], brightness, width < 32 ? width : 32);
 }
 #endif
 
-void Release(void* context) { free(context); }
+void Release(void* context) {
+  free(context);
+}
