@@ -12,6 +12,7 @@ TCustomFFmpeg::TCustomFFmpeg() = default;
 
 TCustomFFmpeg::~TCustomFFmpeg() {
   StopAndWait();
+  ReleaseHookModules(FHookModules); // modules configured for a run that never came
 }
 
 std::mutex& TCustomFFmpeg::PreviewLock() {

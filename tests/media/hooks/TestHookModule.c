@@ -18,8 +18,12 @@ int Configure(void** context, int argc, char* argv[]) {
   TContext* state = calloc(1, sizeof(TContext));
   if (!state) return -1;
   state->Brightness = argc > 1 ? atoi(argv[1]) : 255;
+  if (argc > 2 && strcmp(argv[2], "fail") == 0) {
+    free(state);
+    return -1;
+  }
   *context = state;
-  return argc > 2 && strcmp(argv[2], "fail") == 0 ? -1 : 0;
+  return 0;
 }
 #endif
 
