@@ -287,8 +287,10 @@ void TCustomPlayer::RunHook(TPlayContext* context, AVFrame* picture, double pts)
 
 void TCustomPlayer::UpdatePosition(TPlayContext* context) {
   if (context->IsImageSequence) return;
+  // Until the first picture is on screen the video clock has nothing to follow.
+  const bool clockSet = !context->VideoStream || FDisplayedSlot >= 0;
   const double clock = context->VideoStream ? VideoClockNow(context) : AudioClockNow(context);
-  int64_t position = static_cast<int64_t>(clock * 1000000) - context->StartTime;
+  int64_t position = clockSet ? static_cast<int64_t>(clock * 1000000) - context->StartTime : 0;
   if (!context->VideoStream && context->AudioDuration >= 0 && position >= context->AudioDuration &&
       position < context->Duration)
     position = context->Duration;

@@ -1,0 +1,22 @@
+#!/bin/bash
+# kavro-play from a terminal: usage and open errors give their exit codes, a file plays to its end.
+set -u
+PLAY=$1
+MEDIA=$2
+failures=0
+check() { if ! eval "$2"; then echo "FAILED: $1"; failures=$((failures + 1)); fi; }
+
+"$PLAY" >/dev/null 2>&1
+check "no file is a usage error" "[ $? -eq 2 ]"
+"$PLAY" -ss >/dev/null 2>&1
+check "an option without its number is a usage error" "[ $? -eq 2 ]"
+message=$("$PLAY" "$MEDIA/random.avi" 2>&1 >/dev/null)
+check "a file that is not media fails" "[ $? -eq 1 ]"
+check "and says why" "[[ \"\$message\" == *random.avi* ]]"
+output=$(timeout 30 "$PLAY" -ss 2 "$MEDIA/av.mp4" | tr '\r' '\n')
+check "plays the last second" "[ $? -eq 0 ]"
+check "reports the end and the stop" "grep -qx end <<<\"\$output\" && grep -qx stop <<<\"\$output\""
+check "ends at three seconds" "grep -qE '^ +3.00 s$' <<<\"\$output\""
+output=$(timeout 30 "$PLAY" -nodisp -t 0.5 "$MEDIA/audio.wav" | tr '\r' '\n')
+check "plays a part of a sound file without a window" "grep -qx stop <<<\"\$output\""
+exit $((failures > 0))
