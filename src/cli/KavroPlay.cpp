@@ -1,4 +1,6 @@
 // kavro-play: the preview player in a window of its own, from a terminal.
+#include <SDL2/SDL.h>
+
 #include <atomic>
 #include <clocale>
 #include <csignal>
@@ -54,6 +56,10 @@ bool NumberArgument(int& i, int argc, char** argv, double& value) {
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  // SDL is the program's own: shut it down after the player, whatever way main ends.
+  struct TSdlQuit {
+    ~TSdlQuit() { SDL_Quit(); }
+  } sdlQuit;
   TFFPlayer player;
   player.TriggerEventInMainThread = false;
   std::string file;

@@ -9,8 +9,10 @@
 
 #include "player/PacketQueue.h"
 #include "player/SdlSurface.h"
+#include "player/SubtitleBlend.h"
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavcodec/packet.h>
 #include <libavutil/frame.h>
 }
@@ -114,6 +116,62 @@ TEST(SdlSurface, ShowsPicturesInTheirRectangle) {
     av_frame_free(&red);
   }
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+TEST(SubtitleBlend, PaletteToYuva) {
+  EXPECT_EQ(RgbaToYuva(0xFFFFFFFF), 0xFFEB8080u); // opaque white: Y 235
+  EXPECT_EQ(RgbaToYuva(0x80000000), 0x80108080u); // half-transparent black: Y 16
+  const uint32_t red = RgbaToYuva(0xFFFF0000);
+  EXPECT_NEAR(static_cast<int>((red >> 16) & 255), 82, 1);
+  EXPECT_NEAR(static_cast<int>((red >> 8) & 255), 90, 1);
+  EXPECT_NEAR(static_cast<int>(red & 255), 240, 1);
+}
+
+TEST(SubtitleBlend, DrawsOpaqueAndHalfPixelsInsideThePictureOnly) {
+  AVFrame* picture = av_frame_alloc();
+  picture->width = 8;
+  picture->height = 8;
+  picture->format = AV_PIX_FMT_YUV420P;
+  ASSERT_EQ(av_frame_get_buffer(picture, 0), 0);
+  for (int y = 0; y < 8; ++y)
+    std::memset(picture->data[0] + y * picture->linesize[0], 100, 8);
+  for (int plane = 1; plane < 3; ++plane)
+    for (int y = 0; y < 4; ++y)
+      std::memset(picture->data[plane] + y * picture->linesize[plane], 128, 4);
+
+  // 4 x 2 at (2, 2): transparent, opaque white, half white, opaque white; then a rectangle hanging
+  // over the right and bottom edges.
+  uint8_t pixels[8] = {0, 1, 2, 1, 0, 1, 2, 1};
+  uint32_t palette[3] = {0x00000000, 0xFFFFFFFF, 0x80FFFFFF};
+  AVSubtitleRect rect{};
+  rect.type = SUBTITLE_BITMAP;
+  rect.x = 2;
+  rect.y = 2;
+  rect.w = 4;
+  rect.h = 2;
+  rect.nb_colors = 3;
+  rect.data[0] = pixels;
+  rect.data[1] = reinterpret_cast<uint8_t*>(palette);
+  rect.linesize[0] = 4;
+  ConvertPalette(rect);
+  BlendSubtitle(picture, rect);
+  const auto luma = [&](int x, int y) {
+    return static_cast<int>(picture->data[0][y * picture->linesize[0] + x]);
+  };
+  EXPECT_EQ(luma(2, 2), 100);
+  EXPECT_EQ(luma(3, 2), 235);
+  EXPECT_EQ(luma(4, 3), (100 * 127 + 235 * 128) / 255);
+  EXPECT_EQ(luma(5, 3), 235);
+  EXPECT_EQ(luma(1, 2), 100);
+  EXPECT_EQ(luma(2, 4), 100);
+  EXPECT_EQ(picture->data[1][1 * picture->linesize[1] + 1], 128); // white has no colour
+
+  rect.x = 6;
+  rect.y = 7;
+  BlendSubtitle(picture, rect); // clipped to the 2 x 1 pixels inside
+  EXPECT_EQ(luma(7, 7), 235);
+  EXPECT_EQ(luma(6, 7), 100);
+  av_frame_free(&picture);
 }
 
 } // namespace

@@ -81,10 +81,15 @@ bool TCustomPlayer::Open(const std::wstring& fileName, TDisplaySurface* surface,
     setenv("SDL_VIDEODRIVER", VideoDriver == vdDirectDraw ? "directx" : "windib", 1);
   const bool ownWindow = !surface && !DisableDisplay;
   const Uint32 systems = SDL_INIT_EVENTS | SDL_INIT_TIMER | SDL_INIT_AUDIO | (ownWindow ? SDL_INIT_VIDEO : 0);
-  if (SDL_InitSubSystem(systems) != 0 && SDL_InitSubSystem(systems & ~SDL_INIT_AUDIO) != 0) {
-    SetError(Format("Could not initialize SDL with ScreenHandle(%u): %s", 0u, SDL_GetError()));
-    TFFLogger::Instance().Log(this, llError, LastErrMsg());
-    return false;
+  FSdlSystems = systems;
+  if (SDL_InitSubSystem(systems) != 0) {
+    FSdlSystems = systems & ~SDL_INIT_AUDIO;
+    if (SDL_InitSubSystem(FSdlSystems) != 0) {
+      FSdlSystems = 0;
+      SetError(Format("Could not initialize SDL with ScreenHandle(%u): %s", 0u, SDL_GetError()));
+      TFFLogger::Instance().Log(this, llError, LastErrMsg());
+      return false;
+    }
   }
   const char* audioDriver = SDL_GetCurrentAudioDriver();
   const char* videoDriver = SDL_GetCurrentVideoDriver();
@@ -116,6 +121,7 @@ bool TCustomPlayer::Open(const std::wstring& fileName, TDisplaySurface* surface,
   if (context->OpenState < 0) {
     context->StopRequested = true;
     context->ReadThread.join();
+    QuitSdl();
     std::lock_guard lock(FEventLock);
     FEvents.clear();
     FState = psStop;
@@ -283,6 +289,13 @@ void TCustomPlayer::Stop(bool wait) {
     TMainThread::WaitServing(FEventThreadEnded);
     FEventThread.join();
   }
+  if (!FPlayThread.joinable()) QuitSdl();
+}
+
+void TCustomPlayer::QuitSdl() {
+  // Every Open initialises what it uses once; SDL counts them, so each is matched here.
+  if (FSdlSystems) SDL_QuitSubSystem(FSdlSystems);
+  FSdlSystems = 0;
 }
 
 void TCustomPlayer::PostState(TPlayState state) {

@@ -133,6 +133,8 @@ protected:
   // ---- display (PlayerDisplay.cpp) ----
   void Refresh(TPlayContext* context, bool redraw);
   void DisplayPicture(TPlayContext* context, int index);
+  void RetireSubtitles(TPlayContext* context);
+  void BlendSubtitles(TPlayContext* context, TPictureSlot& slot);
   void SetCurrentPicture(TPlayContext* context, const TPictureSlot& slot, double now);
   TDisplaySurface* Surface() const;
   void DisplayAudio(TPlayContext* context);
@@ -148,12 +150,14 @@ protected:
   void PostPosition(int64_t position);
   void TogglePause();
   void TearDown();
+  void QuitSdl();
   void SetError(const std::string& message);
   void RequestSeek(int64_t position, int64_t relative, int flags, bool wait);
 
   std::atomic<TPlayContext*> FContext{nullptr};
   std::unique_ptr<TPlayContext> FContextOwner;
   TDisplaySurface* FSurface = nullptr;
+  uint32_t FSdlSystems = 0; // the SDL subsystems the open file initialised; owner thread
   std::unique_ptr<TSdlSurface> FOwnSurface;
   TAVProbe FProbe;
   TBitmapPicture FHookPicture;

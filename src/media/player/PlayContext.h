@@ -21,6 +21,7 @@ struct AVFormatContext;
 struct AVFrame;
 struct AVPacket;
 struct AVStream;
+struct AVSubtitle;
 struct SwrContext;
 struct AVTXContext;
 
@@ -36,6 +37,14 @@ struct TPictureSlot {
   double Target = 0;          // wall clock (seconds) at which it is due
   int64_t Position = -1;      // byte position in the file
   AVFrame* Picture = nullptr; // YUV 4:2:0, the slot's own
+  bool Blended = false;       // the subtitle on screen is already drawn into the picture
+};
+
+constexpr int SubtitleQueueSize = 4;
+
+struct TSubtitleSlot {
+  AVSubtitle* Subtitle = nullptr; // bitmap rectangles with YUVA palettes; the slot's own, reused
+  double Pts = 0;                 // seconds
 };
 
 struct TPlayContext {
@@ -110,6 +119,15 @@ struct TPlayContext {
   int64_t LastDts = INT64_MIN;
   double SkipFactor = 1;
   double SkipIndex = 0;
+
+  // ---- subtitles: the subtitle thread fills, the event loop retires and draws; SubtitleLock guards
+  // the indexes and the slot at the read index ----
+  TSubtitleSlot Subtitles[SubtitleQueueSize];
+  int SubtitleRead = 0;
+  int SubtitleWrite = 0;
+  int SubtitleCount = 0;
+  std::mutex SubtitleLock;
+  std::condition_variable SubtitleChanged;
 
   // ---- timing (event loop, decode thread under PictureLock) ----
   double FrameTimer = 0;

@@ -8,6 +8,7 @@
 #include "FFmpegLogger.h"
 #include "player/FFPlayer.h"
 #include "player/SdlSurface.h"
+#include "player/SubtitleBlend.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -95,6 +96,7 @@ void TCustomPlayer::Refresh(TPlayContext* context, bool redraw) {
         continue;
       }
       lock.unlock();
+      if (context->SubtitleIndex >= 0) RetireSubtitles(context);
       DisplayPicture(context, index);
       if (!redraw) {
         std::lock_guard relock(context->PictureLock);
@@ -108,6 +110,35 @@ void TCustomPlayer::Refresh(TPlayContext* context, bool redraw) {
     DisplayAudio(context);
   }
   UpdatePosition(context);
+}
+
+void TCustomPlayer::RetireSubtitles(TPlayContext* context) {
+  const double now = context->VideoCurrentPts;
+  std::lock_guard lock(context->SubtitleLock); // the subtitle thread fills the queue
+  while (context->SubtitleCount > 0) {
+    const TSubtitleSlot& current = context->Subtitles[context->SubtitleRead];
+    const TSubtitleSlot* next = context->SubtitleCount > 1
+                                    ? &context->Subtitles[(context->SubtitleRead + 1) % SubtitleQueueSize]
+                                    : nullptr;
+    const bool ended = now > current.Pts + current.Subtitle->end_display_time / 1000.0;
+    const bool replaced = next && now >= next->Pts + next->Subtitle->start_display_time / 1000.0;
+    if (!ended && !replaced) break;
+    avsubtitle_free(current.Subtitle);
+    context->SubtitleRead = (context->SubtitleRead + 1) % SubtitleQueueSize;
+    --context->SubtitleCount;
+    context->SubtitleChanged.notify_all();
+  }
+}
+
+void TCustomPlayer::BlendSubtitles(TPlayContext* context, TPictureSlot& slot) {
+  if (slot.Blended || context->SubtitleIndex < 0) return;
+  std::lock_guard lock(context->SubtitleLock); // the subtitle thread fills the queue
+  if (context->SubtitleCount == 0) return;
+  const TSubtitleSlot& current = context->Subtitles[context->SubtitleRead];
+  if (slot.Pts < current.Pts + current.Subtitle->start_display_time / 1000.0) return;
+  for (unsigned i = 0; i < current.Subtitle->num_rects; ++i)
+    BlendSubtitle(slot.Picture, *current.Subtitle->rects[i]);
+  slot.Blended = true;
 }
 
 void TCustomPlayer::SetCurrentPicture(TPlayContext* context, const TPictureSlot& slot, double now) {
@@ -152,8 +183,10 @@ void TCustomPlayer::DisplayPicture(TPlayContext* context, int index) {
   context->DisplayWidth = displayWidth;
   context->DisplayHeight = displayHeight;
   std::lock_guard lock(context->PictureLock); // the decode thread writes the slots, CurrentFrame reads them
-  const AVFrame* picture = context->Pictures[index].Picture;
+  TPictureSlot& slot = context->Pictures[index];
+  const AVFrame* picture = slot.Picture;
   if (!picture) return;
+  BlendSubtitles(context, slot);
   int x, y, width, height;
   PictureRectangle(displayWidth, displayHeight, picture->width, picture->height, picture->sample_aspect_ratio,
                    FAspectRatio, x, y, width, height);
@@ -298,14 +331,23 @@ void TCustomPlayer::UpdatePosition(TPlayContext* context) {
     if (FLastReportedPosition != context->Duration) FLastReportedPosition = INT64_MIN;
     position = context->Duration;
   }
+  // At the end, once the last picture has been shown, the position is the file's duration.
+  bool atEnd = context->EndReached;
+  if (atEnd && context->VideoStream) {
+    std::lock_guard lock(context->PictureLock); // the decode thread fills the picture queue
+    atEnd = context->PictureCount == 0;
+  }
+  if (atEnd && context->Duration > 0) position = context->Duration;
   position = std::max<int64_t>(0, position);
   FCurrentPTS = position;
-  if (FLastReportedPosition == INT64_MIN || std::llabs(position - FLastReportedPosition) > 10000) {
+  const bool finalPosition = atEnd && !context->EndReported && position != FLastReportedPosition;
+  if (FLastReportedPosition == INT64_MIN || std::llabs(position - FLastReportedPosition) > 10000 ||
+      finalPosition) {
     FLastReportedPosition = position;
     PostPosition(position);
   }
   // The end is reported once, until a new picture or a seek takes the file away from it.
-  if (!context->EndReported && context->EndReached) {
+  if (!context->EndReported && atEnd) {
     context->EndReported = true;
     PostState(psEnd);
   }

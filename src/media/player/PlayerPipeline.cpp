@@ -14,6 +14,7 @@
 #include "platform/Exceptions.h"
 #include "platform/WideString.h"
 #include "player/FFPlayer.h"
+#include "player/SubtitleBlend.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -53,6 +54,11 @@ TPlayContext::~TPlayContext() {
   av_frame_free(&AudioFrame);
   av_packet_free(&AudioPacket);
   av_frame_free(&AudioView);
+  for (TSubtitleSlot& slot : Subtitles) {
+    if (!slot.Subtitle) continue;
+    avsubtitle_free(slot.Subtitle);
+    av_freep(&slot.Subtitle);
+  }
   av_tx_uninit(&Spectrum);
 }
 
@@ -389,6 +395,10 @@ void TCustomPlayer::CloseStreams(TPlayContext* context) {
   context->VideoQueue.Abort();
   context->SubtitleQueue.Abort();
   context->PictureChanged.notify_all();
+  {
+    std::lock_guard lock(context->SubtitleLock);
+    context->SubtitleChanged.notify_all();
+  }
   if (context->AudioDevice) SDL_CloseAudioDevice(context->AudioDevice);
   context->AudioDevice = 0;
   if (context->VideoThread.joinable()) context->VideoThread.join();
@@ -597,6 +607,7 @@ int TCustomPlayer::QueuePicture(TPlayContext* context, AVFrame* frame, double pt
   }
   av_image_copy(picture->data, picture->linesize, source, sourceStride, AV_PIX_FMT_YUV420P, width, height);
   slot.Pts = pts;
+  slot.Blended = false;
   slot.Position = position;
   slot.Target = TargetTime(context, pts);
   const double frameDuration = av_q2d(av_inv_q(context->VideoStream->avg_frame_rate));
@@ -607,7 +618,6 @@ int TCustomPlayer::QueuePicture(TPlayContext* context, AVFrame* frame, double pt
 }
 
 void TCustomPlayer::SubtitleThread(TPlayContext* context) {
-  // Subtitles are decoded to keep their decoder in step with seeks; the preview does not draw them.
   AVPacket* packet = av_packet_alloc();
   for (;;) {
     while (context->Paused && !context->SubtitleQueue.Aborted() && !context->PausedForSeek)
@@ -616,14 +626,41 @@ void TCustomPlayer::SubtitleThread(TPlayContext* context) {
     if (got == TPacketQueue::grAborted) break;
     if (got == TPacketQueue::grFlush) {
       avcodec_flush_buffers(context->SubtitleDecoder);
+      std::lock_guard lock(context->SubtitleLock);
+      for (; context->SubtitleCount > 0; --context->SubtitleCount) {
+        avsubtitle_free(context->Subtitles[context->SubtitleRead].Subtitle);
+        context->SubtitleRead = (context->SubtitleRead + 1) % SubtitleQueueSize;
+      }
       continue;
     }
     if (got != TPacketQueue::grPacket) continue;
-    AVSubtitle subtitle{};
+    {
+      std::unique_lock lock(context->SubtitleLock);
+      context->SubtitleChanged.wait(lock, [context] {
+        return context->SubtitleCount < SubtitleQueueSize || context->SubtitleQueue.Aborted();
+      });
+      if (context->SubtitleQueue.Aborted()) break;
+    }
+    // The slot at the write index is free and only this thread writes it.
+    TSubtitleSlot& slot = context->Subtitles[context->SubtitleWrite];
+    if (!slot.Subtitle) slot.Subtitle = static_cast<AVSubtitle*>(av_mallocz(sizeof(AVSubtitle)));
     int gotSubtitle = 0;
-    if (avcodec_decode_subtitle2(context->SubtitleDecoder, &subtitle, &gotSubtitle, packet) >= 0 &&
-        gotSubtitle)
-      avsubtitle_free(&subtitle);
+    if (slot.Subtitle &&
+        avcodec_decode_subtitle2(context->SubtitleDecoder, slot.Subtitle, &gotSubtitle, packet) >= 0 &&
+        gotSubtitle) {
+      if (slot.Subtitle->format == 0) {
+        for (unsigned i = 0; i < slot.Subtitle->num_rects; ++i)
+          ConvertPalette(*slot.Subtitle->rects[i]);
+        const AVStream* stream = context->Format->streams[context->SubtitleIndex];
+        slot.Pts = packet->pts == AV_NOPTS_VALUE ? 0 : packet->pts * av_q2d(stream->time_base);
+        std::lock_guard lock(context->SubtitleLock);
+        context->SubtitleWrite = (context->SubtitleWrite + 1) % SubtitleQueueSize;
+        ++context->SubtitleCount;
+      } else {
+        // Text subtitles are not drawn by the preview.
+        avsubtitle_free(slot.Subtitle);
+      }
+    }
     av_packet_unref(packet);
   }
   av_packet_free(&packet);
