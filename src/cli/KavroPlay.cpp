@@ -10,6 +10,10 @@
 #include <string>
 
 #include "player/FFPlayer.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
 #include "platform/Event.h"
 #include "platform/WideString.h"
 
@@ -28,7 +32,11 @@ void OnInterrupt(int) {
 
 void PrintUsage(FILE* to) {
   std::fputs("Usage: kavro-play [options] FILE\n"
-             "  -paused      open paused on the first picture\n"
+             "       kavro-play --snapshot OUT.bmp --at SECONDS FILE\n"
+             "  --paused     open paused on the first picture (also -paused)\n"
+             "  --seek S     go to this time once open\n"
+             "  --mute       play without sound reaching the speakers\n"
+             "  --snapshot F write the picture at --at SECONDS to F (24-bit BMP) and exit\n"
              "  -ss SECONDS  start at this time\n"
              "  -t SECONDS   play this long\n"
              "  -loop        play the chosen part again and again\n"
@@ -63,6 +71,8 @@ int main(int argc, char** argv) {
   TFFPlayer player;
   player.TriggerEventInMainThread = false;
   std::string file;
+  std::string snapshot;
+  int64_t seekTo = -1;
   bool paused = false;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
@@ -70,8 +80,14 @@ int main(int argc, char** argv) {
     if (argument == "-h" || argument == "--help") {
       PrintUsage(stdout);
       return 0;
-    } else if (argument == "-paused") {
+    } else if (argument == "-paused" || argument == "--paused") {
       paused = true;
+    } else if (argument == "--mute") {
+      player.Mute = true;
+    } else if (argument == "--snapshot" && i + 1 < argc) {
+      snapshot = argv[++i];
+    } else if ((argument == "--seek" || argument == "--at") && NumberArgument(i, argc, argv, value)) {
+      seekTo = static_cast<int64_t>(value * 1000000);
     } else if (argument == "-an") {
       player.DisableAudio = true;
     } else if (argument == "-vn") {
@@ -96,9 +112,13 @@ int main(int argc, char** argv) {
       return ExitUsage;
     }
   }
-  if (file.empty()) {
+  if (file.empty() || (!snapshot.empty() && seekTo < 0)) {
     PrintUsage(stderr);
     return ExitUsage;
+  }
+  if (!snapshot.empty()) {
+    paused = true;
+    player.Mute = true;
   }
   if (!player.LoadLibraries(L"")) {
     std::fprintf(stderr, "kavro-play: %s\n", player.LastErrMsg().c_str());
@@ -124,6 +144,20 @@ int main(int argc, char** argv) {
   if (!player.Open(NarrowToWide(file), nullptr, paused)) {
     std::fprintf(stderr, "kavro-play: %s\n", player.LastErrMsg().c_str());
     return ExitFailed;
+  }
+  if (seekTo >= 0) player.Seek(AVSEEK_FLAG_BACKWARD, true, seekTo);
+  if (!snapshot.empty()) {
+    int64_t pts = -1;
+    TBitmap* picture = player.CurrentFrame(&pts);
+    const bool saved = picture->Width() > 0 && picture->SaveToFile(snapshot);
+    player.Stop(true);
+    if (!saved) {
+      std::fprintf(stderr, "\nkavro-play: no picture to write to %s\n", snapshot.c_str());
+      return ExitFailed;
+    }
+    std::printf("\n%s: %dx%d at %0.3f s\n", snapshot.c_str(), picture->Width(), picture->Height(),
+                pts / 1000000.0);
+    return 0;
   }
   while (!finished.WaitFor(100) && !GInterrupted) {
   }

@@ -19,4 +19,11 @@ check "reports the end and the stop" "grep -qx end <<<\"\$output\" && grep -qx s
 check "ends at three seconds" "grep -qE '^ +3.00 s$' <<<\"\$output\""
 output=$(timeout 30 "$PLAY" -nodisp -t 0.5 "$MEDIA/audio.wav" | tr '\r' '\n')
 check "plays a part of a sound file without a window" "grep -qx stop <<<\"\$output\""
+snapshot=$(mktemp -d)
+output=$(timeout 30 "$PLAY" --snapshot "$snapshot/at.bmp" --at 1.2 "$MEDIA/av.mp4")
+check "a snapshot is written" "[ $? -eq 0 ] && [ -s \"$snapshot/at.bmp\" ]"
+check "of the picture at the time asked" "grep -q '320x240 at 1.200 s' <<<\"\$output\""
+timeout 30 "$PLAY" --snapshot "$snapshot/none.bmp" --at 1 "$MEDIA/audio.wav" >/dev/null 2>&1
+check "a sound file has no picture to write" "[ $? -eq 1 ] && [ ! -e \"$snapshot/none.bmp\" ]"
+rm -rf "$snapshot"
 exit $((failures > 0))

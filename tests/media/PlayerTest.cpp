@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "FixtureMedia.h"
+#include "fixtures/FrameCounter.h"
 #include "platform/WideString.h"
 #include "player/FFPlayer.h"
 
@@ -52,6 +53,11 @@ public:
     return Presents;
   }
 };
+
+int Counter(TBitmap* frame) {
+  return fixtures::ReadFrameCounterBGR(frame->ScanLine(0), frame->RowStride(), frame->Width(),
+                                       frame->Height());
+}
 
 class PlayerTest : public ::testing::Test {
 protected:
@@ -126,10 +132,21 @@ TEST_F(PlayerTest, StartPausedShowsTheFirstPictureAndSeeksWhilePaused) {
   EXPECT_GE(pts, 0);
   EXPECT_LT(pts, 200000);
 
+  EXPECT_EQ(Counter(frame), 0);
+
+  // A seek while paused shows the picture at the target (the frame counter of 2 s at 25 fps), stays
+  // paused, and a seek past the end shows the last picture.
   Player.Seek(1, true, 2000000);
   EXPECT_TRUE(WaitFor([&] { return Surface.Count() > shown; }));
-  Player.CurrentFrame(&pts);
-  EXPECT_NEAR(static_cast<double>(pts), 2000000.0, 600000.0);
+  frame = Player.CurrentFrame(&pts);
+  EXPECT_EQ(Counter(frame), 50);
+  EXPECT_NEAR(static_cast<double>(pts), 2000000.0, 1000.0);
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(Counter(Player.CurrentFrame()), 50);
+  EXPECT_EQ(Player.State(), psPause);
+  Player.Seek(1, true, 10000000);
+  EXPECT_EQ(Counter(Player.CurrentFrame()), 74);
+  Player.Seek(1, true, 2000000);
 
   Player.Resume();
   EXPECT_TRUE(WaitFor([&] { return CountOf(psEnd) == 1; }));

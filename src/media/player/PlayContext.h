@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -147,6 +148,13 @@ struct TPlayContext {
   int64_t SeekPosition = 0;
   int64_t SeekRelative = 0;
   int SeekFlags = 0;
+  // Where the last seek by time was meant to land, in seconds (NaN: nowhere in particular). The read
+  // thread sets it before the flush packets; each decoder takes it at its flush and drops what
+  // comes before it, so that the first picture and sound after a seek are those of the target.
+  std::atomic<double> SeekTarget{NAN};
+  double VideoSkipUntil = NAN; // the video decode thread's
+  AVFrame* SkipHeld = nullptr; // the last picture dropped on the way, shown if the file ends first
+  double AudioSkipUntil = NAN; // the audio callback's
   std::atomic<bool> RefreshPending{false};
   std::atomic<bool> EndLogged{false};
   std::atomic<bool> EndReported{false};

@@ -54,6 +54,7 @@ TPlayContext::~TPlayContext() {
   av_frame_free(&AudioFrame);
   av_packet_free(&AudioPacket);
   av_frame_free(&AudioView);
+  av_frame_free(&SkipHeld);
   for (TSubtitleSlot& slot : Subtitles) {
     if (!slot.Subtitle) continue;
     avsubtitle_free(slot.Subtitle);
@@ -146,6 +147,7 @@ void TCustomPlayer::ReadThread(TPlayContext* context) {
       context->Duration = format->duration == AV_NOPTS_VALUE ? -1 : format->duration;
       if (StartTime != NoTimeValue) {
         const int64_t target = StartTime + context->StartTime;
+        context->SeekTarget = target / 1000000.0;
         if (avformat_seek_file(format, -1, INT64_MIN, target, INT64_MAX, 0) < 0)
           TFFLogger::Instance().LogFmt(this, llError, "%s: could not seek to position %0.3f",
                                        WideToNarrow(context->FileName).c_str(), target / 1000000.0);
@@ -180,6 +182,7 @@ void TCustomPlayer::ReadThread(TPlayContext* context) {
             {&context->AudioQueue, context->AudioStream != nullptr},
             {&context->VideoQueue, context->VideoStream != nullptr},
             {&context->SubtitleQueue, context->SubtitleIndex >= 0}};
+        context->SeekTarget = context->SeekFlags & AVSEEK_FLAG_BYTE ? NAN : target / 1000000.0;
         for (const auto& [queue, open] : queues) {
           if (!open) continue;
           queue->Flush();
@@ -220,7 +223,6 @@ void TCustomPlayer::ReadThread(TPlayContext* context) {
         packet->size = 0;
         packet->stream_index = context->VideoIndex;
         context->VideoQueue.Put(packet);
-        FFrameReady.SetEvent();
       }
       Sleep(10);
       if (context->AudioQueue.Size() + context->VideoQueue.Size() + context->SubtitleQueue.Size() == 0)
@@ -236,7 +238,9 @@ void TCustomPlayer::ReadThread(TPlayContext* context) {
         Sleep(10);
         continue;
       }
-      if (context->VideoStream) FFrameReady.SetEvent();
+      // At the end the video decoder tells when its last picture is out; other errors may leave it
+      // waiting for packets that never come.
+      if (context->VideoStream && read != AVERROR_EOF) FFrameReady.SetEvent();
       if (!context->IsImageSequence && !context->EndLogged.exchange(true)) {
         if (read == AVERROR_EOF)
           TFFLogger::Instance().LogFmt(this, llInfo, "reach end of file: %s",
@@ -482,6 +486,18 @@ int TCustomPlayer::DecodeVideo(TPlayContext* context, AVPacket* packet, AVFrame*
         frame->pts = reordered;
       else
         frame->pts = dts != AV_NOPTS_VALUE ? dts : 0;
+      if (!std::isnan(context->VideoSkipUntil)) {
+        // On the way to a seek's target: keep the latest picture in case the file ends before it.
+        const double frameTime = av_q2d(av_inv_q(context->VideoStream->avg_frame_rate));
+        const double half = std::isfinite(frameTime) && frameTime > 0 ? frameTime / 2 : 0.02;
+        if (frame->pts * av_q2d(context->VideoStream->time_base) + half < context->VideoSkipUntil) {
+          av_frame_unref(context->SkipHeld);
+          av_frame_move_ref(context->SkipHeld, frame);
+          continue;
+        }
+        context->VideoSkipUntil = NAN;
+        av_frame_unref(context->SkipHeld);
+      }
       context->SkipIndex += 1;
       if (context->SkipIndex >= context->SkipFactor) {
         context->SkipIndex -= std::max(1.0, context->SkipFactor);
@@ -490,12 +506,24 @@ int TCustomPlayer::DecodeVideo(TPlayContext* context, AVPacket* packet, AVFrame*
       av_frame_unref(frame);
       return 0;
     }
-    // A drained decoder takes packets again once flushed.
-    if (received == AVERROR_EOF) avcodec_flush_buffers(decoder);
+    if (received == AVERROR_EOF) {
+      // A drained decoder takes packets again once flushed.
+      avcodec_flush_buffers(decoder);
+      if (!std::isnan(context->VideoSkipUntil) && context->SkipHeld->buf[0]) {
+        // The target lies past the last picture: show the last one.
+        context->VideoSkipUntil = NAN;
+        av_frame_move_ref(frame, context->SkipHeld);
+        return 1;
+      }
+      // Drained: no picture is coming, so nobody should wait for one.
+      if (context->QueuesFlushed) FFrameReady.SetEvent();
+    }
     const TPacketQueue::TGetResult got = context->VideoQueue.Get(packet, true);
     if (got == TPacketQueue::grAborted) return -1;
     if (got == TPacketQueue::grFlush) {
       avcodec_flush_buffers(decoder);
+      context->VideoSkipUntil = context->SeekTarget;
+      av_frame_unref(context->SkipHeld);
       {
         std::unique_lock lock(context->PictureLock);
         for (TPictureSlot& slot : context->Pictures)
@@ -524,6 +552,7 @@ int TCustomPlayer::DecodeVideo(TPlayContext* context, AVPacket* packet, AVFrame*
 }
 
 void TCustomPlayer::VideoThread(TPlayContext* context) {
+  if (!context->SkipHeld) context->SkipHeld = av_frame_alloc();
   AVPacket* packet = av_packet_alloc();
   AVFrame* frame = av_frame_alloc();
   AVFrame* filtered = av_frame_alloc();
@@ -561,7 +590,8 @@ void TCustomPlayer::VideoThread(TPlayContext* context) {
         aborted = true;
         break;
       }
-      FFrameReady.SetEvent();
+      // Only a picture from after the last seek's flush is the one a waiting Seek wants.
+      if (context->QueuesFlushed) FFrameReady.SetEvent();
       context->EndReported = false;
       if (FSeeking && !context->SeekPending) FSeeking = false;
       if (context->StepFrames > 1) {
@@ -675,6 +705,18 @@ int TCustomPlayer::DecodeAudio(TPlayContext* context) {
   AVPacket* packet = context->AudioPacket;
   for (;;) {
     const int received = avcodec_receive_frame(decoder, frame);
+    if (received == 0 && !std::isnan(context->AudioSkipUntil)) {
+      // On the way to a seek's target: sound that ends before it is not played.
+      const double end = frame->pts == AV_NOPTS_VALUE
+                             ? INFINITY
+                             : frame->pts * av_q2d(context->AudioStream->time_base) +
+                                   static_cast<double>(frame->nb_samples) / std::max(1, frame->sample_rate);
+      if (end < context->AudioSkipUntil) {
+        av_frame_unref(frame);
+        continue;
+      }
+      context->AudioSkipUntil = NAN;
+    }
     if (received == 0) {
       const int channels = context->AudioChannels;
       if (!context->Resampler || frame->format != context->ResamplerFormat ||
@@ -724,6 +766,7 @@ int TCustomPlayer::DecodeAudio(TPlayContext* context) {
     if (got == TPacketQueue::grAborted || got == TPacketQueue::grEmpty) return -1;
     if (got == TPacketQueue::grFlush) {
       avcodec_flush_buffers(decoder);
+      context->AudioSkipUntil = context->SeekTarget;
       continue;
     }
     if (avcodec_send_packet(decoder, packet) < 0)
