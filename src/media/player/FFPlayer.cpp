@@ -20,6 +20,7 @@ namespace kavro {
 namespace {
 
 constexpr size_t EventQueueSize = 10;
+constexpr int PausedRefreshInterval = 40; // ms
 
 } // namespace
 
@@ -137,7 +138,9 @@ bool TCustomPlayer::Open(const std::wstring& fileName, TDisplaySurface* surface,
     while (!open->StopRequested) {
       if (!open->RefreshPending.exchange(true)) PostLoopEvent(leRefresh);
       const bool audioView = open->AudioStream && open->AudioDisplayMode && !open->VideoStream;
-      std::this_thread::sleep_for(std::chrono::milliseconds(audioView ? AudioDisplayRefresh : 5));
+      // While paused only a seek's picture or a redraw can be due: a slower beat costs next to nothing.
+      const int interval = open->Paused ? PausedRefreshInterval : audioView ? AudioDisplayRefresh : 5;
+      std::this_thread::sleep_for(std::chrono::milliseconds(interval));
     }
   });
   FProbe.SetFormatContext(open->Format);
