@@ -187,6 +187,17 @@ TEST_F(PlayerTest, HookDrawsOnShownPicturesAndSurvivesAThrowingHandler) {
   EXPECT_GE(Surface.LastLuma, 16);
 }
 
+TEST_F(PlayerTest, WithoutSoundPicturesKeepTheirOwnTime) {
+  Player.DisableAudio = true;
+  ASSERT_TRUE(Player.Open(NarrowToWide(Fixture("av.mp4")), &Surface, false)) << Player.LastErrMsg();
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_TRUE(WaitFor([&] { return CountOf(psEnd) == 1; }, 10s));
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  EXPECT_NEAR(seconds, 3.0, 0.5);
+  EXPECT_GT(Surface.Count(), 30);
+  Player.Stop(true);
+}
+
 TEST_F(PlayerTest, StopWhilePlayingAndReopenDoNotHang) {
   for (int round = 0; round < 3; ++round) {
     ASSERT_TRUE(Player.Open(NarrowToWide(Fixture(round == 1 ? "av.mkv" : "av.avi")), &Surface, false))
