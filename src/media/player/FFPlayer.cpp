@@ -363,6 +363,7 @@ void TCustomPlayer::TogglePause() {
   if (context->VideoStream && !FFrameReady.WaitFor(250)) FFrameReady.SetEvent();
   if (context->Paused) {
     const double now = WallSeconds();
+    std::lock_guard lock(context->PictureLock); // the decode thread moves the frame timer as it queues
     context->FrameTimer += now + context->VideoCurrentPtsDrift - context->VideoCurrentPts;
     if (context->LastReadPauseResult != AVERROR(ENOSYS))
       context->VideoCurrentPts = context->VideoCurrentPtsDrift + now;

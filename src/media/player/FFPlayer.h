@@ -169,7 +169,8 @@ protected:
   std::atomic<TPlayState> FState{psStop};
   std::atomic<float> FAspectRatio{0};
   std::atomic<bool> FSeeking{false};
-  int FDisplayedSlot = -1; // the picture slot on screen; event loop, under FLoopLock
+  // The picture slot on screen: the event loop writes it, CurrentFrame reads it from the owner's thread.
+  std::atomic<int> FDisplayedSlot{-1};
 
   // The event loop: its own queue of loop events, guarded by FLoopLock with FLoopChanged.
   std::timed_mutex FLoopLock; // serialises the loop's work against Stop

@@ -175,6 +175,7 @@ struct TPlayContext {
   void (*SpectrumRun)(AVTXContext*, void*, void*, ptrdiff_t) = nullptr;
   std::vector<float> SpectrumIn;
   std::vector<float> SpectrumOut;
+  std::vector<float> SpectrumMagnitudes[2]; // per channel, one per row
   int DisplayWidth = 0;
   int DisplayHeight = 0;
 

@@ -266,7 +266,7 @@ void TCustomPlayer::DisplayAudio(TPlayContext* context) {
       context->SpectrumOut.assign(static_cast<size_t>(2 * (half + 1)), 0.0f);
     }
     const int shown = std::min(channels, 2);
-    std::vector<float> magnitudes[2];
+    std::vector<float>* magnitudes = context->SpectrumMagnitudes;
     for (int channel = 0; channel < shown; ++channel) {
       for (int i = 0, at = start + channel; i < 2 * half; ++i, at += channels) {
         const double w = static_cast<double>(i - half) / half;
@@ -371,7 +371,7 @@ TBitmap* TCustomPlayer::CurrentFrame(int64_t* pts) {
     return &bitmap;
   }
   std::lock_guard lock(context->PictureLock); // the decode thread writes the slots
-  const int index = context->PictureCount > 0 ? context->PictureRead : FDisplayedSlot;
+  const int index = context->PictureCount > 0 ? context->PictureRead : FDisplayedSlot.load();
   const TPictureSlot* slot = index >= 0 ? &context->Pictures[index] : nullptr;
   if (pts) *pts = slot && slot->Picture ? std::llround(slot->Pts * 1000000) - context->StartTime : -1;
   if (!slot || !slot->Picture) {
