@@ -1,0 +1,70 @@
+#include "GlobalUnit.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/ProgramPaths.h"
+
+#ifndef KAVRO_VERSION_MAJOR
+#define KAVRO_VERSION_MAJOR 1
+#define KAVRO_VERSION_MINOR 6
+#define KAVRO_VERSION_PATCH 0
+#define KAVRO_VERSION_TWEAK 0
+#endif
+#ifndef KAVRO_DATA_DIR
+#define KAVRO_DATA_DIR "/usr/share/kavro"
+#endif
+
+namespace kavro {
+namespace {
+
+constexpr TEditionInfo Editions[] = {
+    {"kavrovideoconverter.ini", "kavrovideoformat.ini", "Kavro Video Converter"},
+    {"kavroflvvideoconverter.ini", "kavroflvformat.ini", "Kavro FLV Video Converter"},
+};
+
+std::string ConfigFolder() {
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) return std::string(xdg) + "/kavro/";
+  const char* home = std::getenv("HOME");
+  return std::string(home && *home ? home : ".") + "/.config/kavro/";
+}
+
+} // namespace
+
+const TEditionInfo& EditionInfo(TEdition edition) {
+  return Editions[edition == TEdition::General ? 0 : 1];
+}
+
+std::string VersionText(int major, int minor, int release, int build) {
+  return " " + std::to_string(major) + "." + std::to_string(minor) + std::to_string(release) +
+         std::to_string(build) + " ";
+}
+
+TGlobalObject::TGlobalObject(TEdition edition)
+    : TGlobalObject(edition, DefaultSettingsFile(edition), DefaultFormatFile(edition)) {}
+
+TGlobalObject::TGlobalObject(TEdition edition, std::string settingsFile, std::string formatFile)
+    : FEdition(edition), FSettingsFile(std::move(settingsFile)), FFormatFile(std::move(formatFile)),
+      FTitle(EditionInfo(edition).Title), FVersion(VersionText(KAVRO_VERSION_MAJOR, KAVRO_VERSION_MINOR,
+                                                               KAVRO_VERSION_PATCH, KAVRO_VERSION_TWEAK)) {}
+
+std::string TGlobalObject::DefaultSettingsFile(TEdition edition) {
+  const std::string name = EditionInfo(edition).SettingsFileName;
+  const std::string beside = ProgramFolder();
+  if (access(beside.c_str(), W_OK) == 0) return beside + name;
+  const std::string folder = ConfigFolder();
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  return folder + name;
+}
+
+std::string TGlobalObject::DefaultFormatFile(TEdition edition) {
+  const std::string name = EditionInfo(edition).FormatFileName;
+  const std::string beside = ProgramFolder() + name;
+  if (access(beside.c_str(), R_OK) == 0) return beside;
+  return std::string(KAVRO_DATA_DIR) + "/" + name;
+}
+
+} // namespace kavro

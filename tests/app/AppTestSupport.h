@@ -1,0 +1,49 @@
+// Shared pieces of the application tests: a dialog stand-in that records what the user would have
+// seen and answers from a script, and a scratch folder removed after the test.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "AppDialogs.h"
+
+namespace kavro::test {
+
+class TScriptedDialogs : public TAppDialogs {
+public:
+  struct TShown {
+    std::string Text;
+    std::string Caption;
+  };
+
+  void ShowMessage(const std::string& text, const std::string& caption) override;
+  // Answers from Answers in order, then DefaultAnswer.
+  bool AskYesNo(const std::string& text, const std::string& caption) override;
+  void Beep() override { ++Beeps; }
+
+  std::vector<TShown> Messages;
+  std::vector<TShown> Questions;
+  std::deque<bool> Answers;
+  bool DefaultAnswer = true;
+  int Beeps = 0;
+};
+
+// A fresh folder under the build tree's test output, removed with the object.
+class TScratchFolder {
+public:
+  explicit TScratchFolder(const std::string& name);
+  ~TScratchFolder();
+  const std::string& Path() const { return FPath; }
+  // Path() + "/" + name.
+  std::string File(const std::string& name) const;
+  // Writes text as a file in the folder and returns its path.
+  std::string Write(const std::string& name, const std::string& text) const;
+
+private:
+  std::string FPath;
+};
+
+std::string ReadText(const std::string& fileName);
+
+} // namespace kavro::test
