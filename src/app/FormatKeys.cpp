@@ -1,6 +1,8 @@
 #include "FormatKeys.h"
 
 #include <cerrno>
+#include <charconv>
+#include <cstdint>
 #include <cstdlib>
 
 namespace kavro {
@@ -15,9 +17,10 @@ bool IsInteger(const std::string& text) {
 
 bool IsDecimal(const std::string& text) {
   if (text.empty() || text.front() == ' ') return false;
-  char* end = nullptr;
-  std::strtod(text.c_str(), &end);
-  return *end == '\0';
+  // Independent of the user's locale: a stored "29.97" is a number everywhere.
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size();
 }
 
 int StrToInt(const std::string& text) {
