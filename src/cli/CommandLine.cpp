@@ -12,11 +12,74 @@ bool TakesArgument(const std::string& name) {
   return !row || (row->Kind != okFlag && row->Kind != okBool);
 }
 
+bool IsCatalogueMode(const std::vector<std::string>& arguments) {
+  for (const std::string& argument : arguments) {
+    if (argument == "--") return false;
+    if (argument == "--format" || argument == "--list-formats") return true;
+  }
+  return false;
+}
+
+// --format CODE|NAME [--edition flv|general] [--settings FILE] [--out DIR] [--yes|--no] FILE ...
+// and --list-formats [--edition flv|general].
+bool ParseCatalogueMode(const std::vector<std::string>& arguments, TCommandLine& commandLine,
+                        std::string& error) {
+  TFormatRequest& request = commandLine.FormatRequest;
+  commandLine.Mode = TCommandLine::cmFormat;
+  bool filesOnly = false;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    const auto next = [&](std::string& value) -> bool {
+      if (i + 1 >= arguments.size()) {
+        error = "Missing argument for option " + argument;
+        return false;
+      }
+      value = arguments[++i];
+      return true;
+    };
+    if (filesOnly || argument.empty() || argument[0] != '-') {
+      request.Files.push_back(argument);
+    } else if (argument == "--") {
+      filesOnly = true;
+    } else if (argument == "-h" || argument == "--help") {
+      commandLine.Mode = TCommandLine::cmHelp;
+      return true;
+    } else if (argument == "--list-formats") {
+      commandLine.Mode = TCommandLine::cmListFormats;
+    } else if (argument == "--format") {
+      if (!next(request.Format)) return false;
+    } else if (argument == "--edition") {
+      if (!next(request.Edition)) return false;
+      if (request.Edition != "flv" && request.Edition != "general") {
+        error = "--edition is flv or general";
+        return false;
+      }
+    } else if (argument == "--settings") {
+      if (!next(request.SettingsFile)) return false;
+    } else if (argument == "--out") {
+      if (!next(request.OutputFolder)) return false;
+    } else if (argument == "--yes" || argument == "--no") {
+      request.AnswerYes = argument == "--yes";
+    } else if (argument == "-loglevel") {
+      if (!next(commandLine.LogLevel)) return false;
+    } else {
+      error = "Unknown option " + argument + " with --format";
+      return false;
+    }
+  }
+  if (commandLine.Mode == TCommandLine::cmFormat && request.Files.empty()) {
+    error = "--format needs at least one file";
+    return false;
+  }
+  return true;
+}
+
 } // namespace
 
 bool ParseCommandLine(const std::vector<std::string>& arguments, TCommandLine& commandLine,
                       std::string& error) {
   commandLine = TCommandLine();
+  if (IsCatalogueMode(arguments)) return ParseCatalogueMode(arguments, commandLine, error);
   TConversion conversion;
   std::string pending; // option text waiting for the next input or output
   bool join = false;

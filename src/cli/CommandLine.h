@@ -18,8 +18,18 @@ struct TConversion {
   std::vector<TCommandFile> Outputs;
 };
 
+// A conversion to a format of the catalogue, as the window would make it.
+struct TFormatRequest {
+  std::string Format; // code or name
+  std::string Edition = "flv";
+  std::string SettingsFile; // empty: the user's settings file
+  std::string OutputFolder; // empty: the stored output folder
+  bool AnswerYes = true;    // the answer to the program's questions
+  std::vector<std::string> Files;
+};
+
 struct TCommandLine {
-  enum TMode { cmConvert, cmInfo, cmVersion, cmHelp };
+  enum TMode { cmConvert, cmInfo, cmVersion, cmHelp, cmFormat, cmListFormats };
   TMode Mode = cmConvert;
   std::vector<TConversion> Conversions;
   std::vector<std::string> InfoFiles;
@@ -27,6 +37,7 @@ struct TCommandLine {
   bool Preview = false; // show the converted pictures in a window
   int Concurrency = 1;
   std::string LogLevel;
+  TFormatRequest FormatRequest;
 };
 
 // Reads the arguments (without the program name); false with the reason for a usage error.
