@@ -23,9 +23,4 @@ bool IsDecimal(const std::string& text) {
   return error == std::errc() && end == text.data() + text.size();
 }
 
-int StrToInt(const std::string& text) {
-  if (!IsInteger(text)) throw TConvertError("'" + text + "' is not a valid integer value");
-  return static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
-}
-
 } // namespace kavro

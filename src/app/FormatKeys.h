@@ -1,8 +1,10 @@
 // Names shared by the readers of the format file and of the users' format choices.
 #pragma once
 
-#include <stdexcept>
 #include <string>
+
+#include "platform/Convert.h"
+#include "platform/Exceptions.h"
 
 namespace kavro {
 
@@ -12,14 +14,9 @@ inline std::string FormatSection(int code) {
 }
 
 // A stored or listed value that should be a number and is not; shown to the user, and what was
-// about to happen (a write, a run) does not happen.
-class TConvertError : public std::runtime_error {
-public:
-  using std::runtime_error::runtime_error;
-};
-
-// The whole text as an integer, or raises TConvertError "'text' is not a valid integer value".
-int StrToInt(const std::string& text);
+// about to happen (a write, a run) does not happen. StrToInt raises it with
+// "'text' is not a valid integer value".
+using TConvertError = EConvertError;
 // Number tests of the option builder and the panel: the whole text converts.
 bool IsInteger(const std::string& text);
 bool IsDecimal(const std::string& text);
