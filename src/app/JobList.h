@@ -1,0 +1,91 @@
+// TJobList: the rows of the conversion job list, one per source file, each with its check box, its
+// edit record and the texts of its columns; adding, removing, clearing, the check commands, the
+// selection and the focused row. The windows show it and the conversion run reads it. No state of
+// its own on disk; owner's thread only.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "AppDialogs.h"
+#include "AppSettings.h"
+#include "IniFile.h"
+#include "JobRecord.h"
+
+namespace kavro {
+
+class TFFmpegVCL;
+
+// Opens a file far enough to read its duration; false when it cannot be opened.
+using TDurationProbe = std::function<bool(const std::string& path, int64_t& durationMicroseconds)>;
+
+// A probe through the task component: a task made for the file only to read its input's duration,
+// then removed with every other task of the component.
+TDurationProbe ComponentDurationProbe(TFFmpegVCL& component);
+
+struct TJobRow {
+  TlvFilesRecord Record;
+  bool Checked = true;
+  // Column texts after the caption (the source path, Record.SourceFile).
+  std::string Length;        // whole seconds
+  std::string TrimmedLength; // whole seconds; the trim editor rewrites it
+  std::string DestName;      // file name part of Record.DestFile
+  std::string Progress;      // "", then "n%" during a run
+};
+
+class TJobList {
+public:
+  TJobList(TAppSettings& settings, const TIniFile& formats, TAppDialogs& dialogs, TDurationProbe probe);
+
+  // Adds the files in order with the current format's extension and zoom mode; folders, paths that
+  // cannot be looked at, paths already listed and files the probe cannot open are skipped without a
+  // word. The new rows are checked; afterwards no row is selected. Returns how many were added.
+  int AddFiles(const std::vector<std::string>& paths);
+  // Removes the selected row and selects the row now at its place (or the new last row); an emptied
+  // list stops the preview. Nothing happens without a selection.
+  void RemoveSelected();
+  // Removes every row and stops the preview; nothing happens on an empty list.
+  void Clear();
+
+  void CheckAll();
+  void UncheckAll();
+  void ReverseCheck();
+  void CheckFocused();
+  void UncheckFocused();
+  void SetChecked(int index, bool checked);
+  // Indices of the checked rows in list order: row of the n-th task of a run.
+  std::vector<int> CheckedIndices() const;
+
+  int Count() const { return static_cast<int>(FRows.size()); }
+  bool Empty() const { return FRows.empty(); }
+  // Raises std::out_of_range for an index outside the list.
+  const TJobRow& Row(int index) const;
+  TJobRow& Row(int index);
+  // The row with exactly this source path, or -1.
+  int IndexOf(const std::string& sourcePath) const;
+
+  // -1 for none.
+  int SelectedIndex() const { return FSelected; }
+  void Select(int index);
+  int FocusedIndex() const { return FFocused; }
+  void Focus(int index);
+
+  // Called where the list's changes end the preview (the last row removed, the list cleared).
+  std::function<void()> OnStopPreview;
+
+private:
+  void StopPreview();
+  int Valid(int index) const { return index >= 0 && index < Count() ? index : -1; }
+
+  TAppSettings& FSettings;
+  const TIniFile& FFormats;
+  TAppDialogs& FDialogs;
+  TDurationProbe FProbe;
+  std::vector<TJobRow> FRows;
+  int FSelected = -1;
+  int FFocused = -1;
+};
+
+} // namespace kavro
