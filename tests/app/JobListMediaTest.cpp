@@ -7,6 +7,7 @@
 #include "AppTestSupport.h"
 #include "FFmpegLoader.h"
 #include "FFmpegVCL.h"
+#include "FormatKeys.h"
 #include "media/FixtureMedia.h"
 #include "OptionBuilder.h"
 #include "platform/WideString.h"
@@ -53,6 +54,48 @@ TEST_F(JobListMediaTest, SourceFacts) {
   facts = SourceFactsOf(probe);
   EXPECT_EQ(facts.VideoStreamCount, 0);
   EXPECT_EQ(facts.Width, 0);
+}
+
+// Every zoom mode's options convert, and the frame comes out at the chosen size.
+TEST_F(JobListMediaTest, BuiltOptionsConvertToTheChosenFrame) {
+  TScratchFolder folder("built-options");
+  const std::string section = "[" + FormatSection(5) + "]\n";
+  const TIniFile settings(
+      folder.Write("settings.ini", section + "paraVideoEncoder=mpeg4\nparaVideoSize=176x144\n"));
+  const TIniFile formats(folder.Write("formats.ini", section + "Format=avi\n"));
+  TScriptedDialogs dialogs;
+  for (const char* mode : {"lbox", "center", "pan", "full"}) {
+    for (const int crop : {0, 8}) {
+      TlvFilesRecord row;
+      row.ZoomMode = mode;
+      row.CropTop = row.CropLeft = row.CropBottom = row.CropRight = crop;
+      row.TrimLength = 400000;
+      TAVProbe probe;
+      ASSERT_TRUE(probe.LoadFile(NarrowToWide(Fixture("av.mp4"))));
+      TInputOptions input;
+      TOutputOptions output;
+      TOptionBuilder(settings, formats, dialogs).BuildOptions(row, 5, output, SourceFactsOf(probe), input);
+
+      TFFmpegVCL component;
+      std::string error = "no termination";
+      component.OnTerminate = [&](TObject*, const TTerminateInfo& info) {
+        if (info.TaskIndex >= 0) error = info.Exception ? info.ExceptionMsg : "";
+      };
+      const std::string name = folder.File(std::string(mode) + std::to_string(crop) + ".avi");
+      const int task = component.AddTask(NarrowToWide(Fixture("av.mp4")), &input);
+      ASSERT_GE(task, 0) << component.LastErrMsg();
+      ASSERT_TRUE(component.SetOutputFile(task, NarrowToWide(name), &output)) << component.LastErrMsg();
+      component.StartTask(0);
+      EXPECT_EQ(error, "") << mode << crop << " " << output.VideoFilters;
+
+      ASSERT_TRUE(probe.LoadFile(NarrowToWide(name))) << mode << crop;
+      TVideoStreamInfo video;
+      probe.GetVideoInfo(-1, video);
+      EXPECT_EQ(video.Width, 176) << mode << crop;
+      EXPECT_EQ(video.Height, 144) << mode << crop;
+    }
+  }
+  EXPECT_TRUE(dialogs.Questions.empty());
 }
 
 } // namespace
