@@ -96,6 +96,8 @@ public:
 
   // Entry n: the row of task n.
   const std::vector<int>& StartTimeMap() const { return FStartTimeMap; }
+  // Entry n: the output file of task n.
+  const std::vector<std::string>& OutputPaths() const { return FOutputPaths; }
   // The reasons of the rows that failed in the last run, by row.
   const std::vector<std::pair<int, std::string>>& Failures() const { return FFailures; }
 
@@ -119,6 +121,7 @@ private:
   // Written by Start on the main thread before the worker starts, read by the worker's hook; not
   // changed while tasks run.
   std::vector<int> FStartTimeMap;
+  std::vector<std::string> FOutputPaths;
   std::vector<std::pair<int, std::string>> FFailures;
   bool FRunning = false;
 };

@@ -74,17 +74,14 @@ TPanCut PanScanCut(int sourceWidth, int sourceHeight, int pictureWidth, int pict
   TPanCut cut;
   if (pictureWidth <= 0 || pictureHeight <= 0 || sourceWidth <= 0 || sourceHeight <= 0) return cut;
   const long double ratio = static_cast<long double>(pictureWidth) / pictureHeight;
-  // The amount comes from the full source size, not from the picture left after the row's crop.
+  // The amount leaves the picture (after the row's own crop) at 4:3; an amount taken from the full
+  // source's proportions overshoots, and for tall sources can exceed the picture itself.
   if (ratio > FourThirds) {
     cut.LeftRight = true;
-    const long double excess =
-        (static_cast<long double>(sourceWidth) / sourceHeight - FourThirds) * sourceWidth;
-    cut.Amount = std::abs(ClampToInt(static_cast<double>(std::trunc(excess))) / 2);
+    cut.Amount = static_cast<int>(std::trunc((pictureWidth - pictureHeight * FourThirds) / 2));
   } else if (ratio < FourThirds) {
     cut.TopBottom = true;
-    const long double excess =
-        (static_cast<long double>(sourceHeight) / sourceWidth - FourThirds) * sourceHeight;
-    cut.Amount = std::abs(ClampToInt(static_cast<double>(std::trunc(excess))) / 2);
+    cut.Amount = static_cast<int>(std::trunc((pictureHeight - pictureWidth / FourThirds) / 2));
   }
   return cut;
 }

@@ -32,7 +32,7 @@ struct TPlacement {
 // size must be above 0.
 TPlacement CenterFit(int pictureWidth, int pictureHeight, int width, int height);
 
-// Pan and scan toward 4:3: the margin cut from each side, from the full source size. Cuts left and
+// Pan and scan to 4:3: the margin cut from each side so the picture left is 4:3. Cuts left and
 // right when the picture (after the row's own crop) is wider than 4:3, top and bottom when it is
 // narrower; nothing for exactly 4:3 or an empty picture.
 struct TPanCut {

@@ -15,6 +15,7 @@
 #include "FFmpegLoader.h"
 #include "FFmpegLogger.h"
 #include "FFmpegVCL.h"
+#include "FormatMode.h"
 #include "OptionText.h"
 #include "platform/Convert.h"
 #include "platform/Event.h"
@@ -39,6 +40,9 @@ void PrintUsage(FILE* to) {
   std::fputs(
       "Usage: kavro-convert [input options] -i INPUT [[input options] -i INPUT ...]\n"
       "                     [output options] OUTPUT [[output options] OUTPUT ...] [-- next conversion ...]\n"
+      "       kavro-convert --format CODE|NAME [--edition flv|general] [--settings FILE] [--out DIR]\n"
+      "                     [--yes|--no] FILE...\n"
+      "       kavro-convert --list-formats [--edition flv|general]\n"
       "       kavro-convert --info FILE...\n"
       "       kavro-convert --version | -h\n"
       "Options are the engine's option names with a leading '-' (for example -vcodec libx264 -s 640x480\n"
@@ -48,7 +52,9 @@ void PrintUsage(FILE* to) {
       "  -j N        run N conversions at once\n"
       "  -preview    show the converted pictures in a small window\n"
       "  -loglevel L quiet, panic, fatal, error, warning, info, verbose, debug or a number\n"
-      "  --info      describe each file's container and streams\n",
+      "  --info      describe each file's container and streams\n"
+      "  --format    convert each file to a format of the catalogue, as the window would, with the\n"
+      "              user's settings; --yes or --no answers the program's questions (default yes)\n",
       to);
 }
 
@@ -228,6 +234,14 @@ int main(int argc, char** argv) {
     return 0;
   case TCommandLine::cmInfo:
     return PrintInfo(component, commandLine.InfoFiles);
+  case TCommandLine::cmListFormats:
+    return ListFormats(commandLine.FormatRequest, stdout);
+  case TCommandLine::cmFormat: {
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+    const int result = ConvertToFormat(component, commandLine.FormatRequest, GInterrupted);
+    return GInterrupted ? ExitInterrupted : result;
+  }
   default:
     return Convert(component, commandLine);
   }

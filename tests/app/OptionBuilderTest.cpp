@@ -83,20 +83,20 @@ TEST_F(OptionBuilderTest, FullPanAndCenter) {
   EXPECT_EQ(Output.CropLeft, 0);
   EXPECT_EQ(Output.VideoFilters, "");
 
-  // Pan and scan: the amount comes from the full source, the row's left or top margin is added.
+  // Pan and scan: the amount leaves the cropped picture at 4:3; the row's left or top margin is added.
   Row = {};
   Row.ZoomMode = "pan";
   Row.CropLeft = 10;
   Build(std::string(Video) + "paraVideoSize=320x240\n", "mp4");
-  EXPECT_EQ(Output.CropLeft, 294);
-  EXPECT_EQ(Output.CropRight, 294);
+  EXPECT_EQ(Output.CropLeft, 164);
+  EXPECT_EQ(Output.CropRight, 164);
   EXPECT_EQ(Output.CropTop, 0);
   EXPECT_EQ(Output.FrameSize, "320x240");
   EXPECT_EQ(Output.FrameAspectRatio, "320:240");
   Row.CropLeft = 0;
   Build(std::string(Video) + "paraVideoSize=320x240\n", "mp4", {1, 480, 800, 0});
-  EXPECT_EQ(Output.CropTop, 132);
-  EXPECT_EQ(Output.CropBottom, 132);
+  EXPECT_EQ(Output.CropTop, 220);
+  EXPECT_EQ(Output.CropBottom, 220);
   EXPECT_EQ(Output.CropLeft, 0);
   Build(std::string(Video) + "paraVideoSize=320x240\n", "mp4", {1, 640, 480, 0});
   EXPECT_EQ(Output.CropTop + Output.CropLeft + Output.CropBottom + Output.CropRight, 0);

@@ -1,0 +1,209 @@
+#include "ConversionRun.h"
+
+#include "FormatKeys.h"
+#include "FormatProfile.h"
+#include "OptionBuilder.h"
+#include "OutputNaming.h"
+#include "ParameterPanel.h"
+#include "platform/MainThread.h"
+#include "platform/WideString.h"
+
+namespace kavro {
+namespace {
+
+// The engine's thread count for decoders and encoders, as option text of its own line.
+void AddThreads(std::string& optionText, int threads) {
+  if (!optionText.empty() && optionText.back() != '\n') optionText += "\n";
+  optionText += "threads=" + std::to_string(threads < 0 ? 0 : threads);
+}
+
+} // namespace
+
+bool HasSomethingToDraw(const TlvFilesRecord& row) {
+  return !row.MarkText.empty() || !row.MarkImage.empty() || row.Brightness != 255 || row.Contrast != 0 ||
+         row.Saturation != 255 || row.Exposure != 0;
+}
+
+TConversionRun::TConversionRun(TFFmpegVCL& component, TAppSettings& settings, const TIniFile& formats,
+                               TRunRows& rows, TRunView& view, TDesktop& desktop, TAppDialogs& dialogs)
+    : FComponent(component), FSettings(settings), FFormats(formats), FRows(rows), FView(view),
+      FDesktop(desktop), FDialogs(dialogs) {
+  FComponent.SetPreviewBitmap(true);
+  FComponent.OnProgress = [this](TObject*, TProgressInfo* info) { OnProgress(*info); };
+  FComponent.OnCustomHook = [this](TObject*, THookInfo* info) { OnCustomHook(*info); };
+  FComponent.OnPreviewBitmap = [this](TObject*, const TPreviewInfo& info) {
+    if (info.Bitmap && info.Bitmap->Width() > 0 && info.Bitmap->Height() > 0) FView.ShowPreview(*info.Bitmap);
+  };
+  FComponent.OnTerminate = [this](TObject*, const TTerminateInfo& info) {
+    // Rows and the view belong to the main thread.
+    TMainThread::Synchronize([this, info] { OnTerminate(info); });
+  };
+}
+
+TConversionRun::~TConversionRun() {
+  // No handler may reach this object once it is gone.
+  FComponent.OnProgress = nullptr;
+  FComponent.OnCustomHook = nullptr;
+  FComponent.OnPreviewBitmap = nullptr;
+  FComponent.Stop(true);
+  FComponent.OnTerminate = nullptr;
+}
+
+bool TConversionRun::Start() {
+  if (BeforeStart) BeforeStart();
+  TThreadPriority priority;
+  if (TAppSettings::PriorityToThread(FSettings.Priority(), priority)) FComponent.ThreadPriority = priority;
+
+  int checked = 0;
+  for (int row = 0; row < FRows.RowCount(); ++row)
+    checked += FRows.RowChecked(row) ? 1 : 0;
+  if (checked == 0) {
+    FDialogs.ShowMessage("Please select a file by clicking the check box!", CaptionWarning);
+    return false;
+  }
+  FStartTimeMap.clear();
+  FStartTimeMap.reserve(static_cast<size_t>(checked));
+  FOutputPaths.clear();
+  FFailures.clear();
+  if (StopPreview) StopPreview();
+  FComponent.ClearTasks();
+
+  const int formatCode = FormatCode.value_or(FSettings.FormatCode());
+  try {
+    EnsureFormatChoices(FSettings.Ini(), FFormats, formatCode, FDialogs);
+    const std::string folder =
+        OutputFolder ? WithSeparator(*OutputFolder) : FSettings.CheckOutputFolder(FDialogs);
+    const std::string extension = "." + FileExtOf(FFormats, formatCode);
+    for (int row = 0; row < FRows.RowCount(); ++row)
+      if (FRows.RowChecked(row)) AddRow(row, formatCode, folder, extension);
+  } catch (const TConvertError& e) {
+    // A stored choice that is not a number: nothing starts.
+    FComponent.ClearTasks();
+    FStartTimeMap.clear();
+    FOutputPaths.clear();
+    FDialogs.ShowMessage(e.what(), CaptionInputError);
+    return false;
+  }
+  if (FStartTimeMap.empty()) return false;
+
+  FRunning = true;
+  SetButtons({false, false, false, false, true, true, false});
+  FComponent.StartTask(1);
+  return true;
+}
+
+bool TConversionRun::AddRow(int row, int formatCode, const std::string& folder,
+                            const std::string& extension) {
+  TlvFilesRecord& record = FRows.RowRecord(row);
+  TAVProbe& probe = FComponent.Probe();
+  // A source that cannot be opened is reported for its own row and never built from another's data.
+  if (!probe.LoadFile(NarrowToWide(record.SourceFile))) {
+    RowFailed(row, probe.LastErrMsg());
+    return false;
+  }
+  TInputOptions input;
+  input.FileName = NarrowToWide(record.SourceFile);
+  input.FileFormat = probe.ForceFormat();
+  if (record.TrimStart >= 0) input.StartTime = record.TrimStart;
+
+  const std::string outputPath = MakeOutputName(folder, record.SourceFile, extension);
+  record.ZoomMode = FSettings.Ini().ReadString(FormatSection(formatCode), "parazoom", "lbox");
+  TOutputOptions output;
+  output.FileName = NarrowToWide(outputPath);
+  const TSourceFacts facts = SourceFactsOf(probe);
+  probe.CloseFile();
+  TOptionBuilder(FSettings.Ini(), FFormats, FDialogs).BuildOptions(record, formatCode, output, facts, input);
+  const int threads = FSettings.Threads();
+  AddThreads(input.ExtOptions, threads);
+  AddThreads(output.ExtOptions, threads);
+
+  const int task = FComponent.AddTask(NarrowToWide(record.SourceFile), &input);
+  if (task < 0) {
+    RowFailed(row, FComponent.LastErrMsg());
+    return false;
+  }
+  // Only rows with something to draw pay for the picture's round trip through RGB.
+  output.HookEnabled = HasSomethingToDraw(record) && Decorator != nullptr;
+  if (!FComponent.SetOutputFile(task, NarrowToWide(outputPath), &output)) {
+    RowFailed(row, FComponent.LastErrMsg());
+    FComponent.RemoveTask(task);
+    return false;
+  }
+  FStartTimeMap.push_back(row);
+  FOutputPaths.push_back(outputPath);
+  return true;
+}
+
+void TConversionRun::RowFailed(int row, const std::string& message) {
+  FFailures.emplace_back(row, message);
+  FRows.SetRowProgress(row, "Error");
+  FView.ShowRowError(row, message);
+}
+
+int TConversionRun::RowOfTask(int taskIndex) const {
+  if (taskIndex < 0 || taskIndex >= static_cast<int>(FStartTimeMap.size())) return -1;
+  return FStartTimeMap[static_cast<size_t>(taskIndex)];
+}
+
+void TConversionRun::OnProgress(const TProgressInfo& info) {
+  const int row = RowOfTask(info.TaskIndex);
+  if (row < 0) return;
+  const TRunProgress progress =
+      ProgressTexts(info, row, static_cast<int>(FStartTimeMap.size()), FRows.RowRecord(row).SourceFile);
+  FRows.SetRowProgress(row, progress.RowText);
+  FView.ShowProgress(progress, info);
+}
+
+void TConversionRun::OnCustomHook(THookInfo& info) {
+  const int row = RowOfTask(info.TaskIndex);
+  if (row < 0 || !Decorator || !info.Bitmap) return;
+  info.Bitmap->LockCanvas();
+  Decorator(FRows.RowRecord(row), *info.Bitmap);
+  info.Bitmap->UnlockCanvas();
+}
+
+void TConversionRun::OnTerminate(const TTerminateInfo& info) {
+  if (info.TaskIndex < 0) {
+    FRunning = false;
+    SetButtons({true, true, true, true, false, false, false});
+    FComponent.ClearTasks();
+    FView.RunOver();
+    return;
+  }
+  const int row = RowOfTask(info.TaskIndex);
+  if (row < 0) return;
+  if (info.Exception) {
+    RowFailed(row, info.ExceptionMsg);
+    return;
+  }
+  if (!info.Finished) return;
+  FRows.SetRowProgress(row, "100%");
+  FView.ShowFileDone(row);
+  if (info.TaskIndex + 1 != static_cast<int>(FStartTimeMap.size())) return;
+  if (FView.OpenFolderWhenDone()) {
+    const std::string folder = OutputFolder.value_or(FSettings.OutputDir());
+    if (folder.size() > 2) FDesktop.OpenFolder(folder);
+  }
+  if (FView.ShutDownWhenDone()) FDesktop.PowerOff();
+}
+
+void TConversionRun::Stop() {
+  SetButtons({true, false, false, false, false, false, false});
+  FComponent.Stop(true);
+}
+
+void TConversionRun::Pause() {
+  SetButtons({false, false, false, false, true, false, true});
+  FComponent.Pause();
+}
+
+void TConversionRun::Resume() {
+  SetButtons({false, false, false, false, true, true, false});
+  FComponent.Resume();
+}
+
+void TConversionRun::SetButtons(const TRunButtons& buttons) {
+  FView.ShowButtons(buttons);
+}
+
+} // namespace kavro

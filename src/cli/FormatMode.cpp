@@ -1,0 +1,132 @@
+#include "FormatMode.h"
+
+#include <unistd.h>
+
+#include "ConsoleDialogs.h"
+#include "ConsoleProgress.h"
+#include "ConversionRun.h"
+#include "FormatCatalogue.h"
+#include "FFmpegLogger.h"
+#include "GlobalUnit.h"
+#include "JobList.h"
+#include "JobListRows.h"
+#include "platform/Event.h"
+#include "platform/MainThread.h"
+
+namespace kavro {
+namespace {
+
+constexpr int ExitFailed = 1;
+constexpr int ExitUsage = 2;
+
+TEdition EditionOf(const TFormatRequest& request) {
+  return request.Edition == "general" ? TEdition::General : TEdition::Flv;
+}
+
+// The progress window of the command line: the engine mode's progress line, and the end of the run.
+class TConsoleRunView : public TRunView {
+public:
+  TConsoleRunView(TConsoleProgress& progress, TEvent& over) : FProgress(progress), FOver(over) {}
+  void ShowProgress(const TRunProgress&, const TProgressInfo& info) override { FProgress.Update(info); }
+  void ShowRowError(int, const std::string&) override {}
+  void ShowButtons(const TRunButtons&) override {}
+  void ShowFileDone(int) override {}
+  void RunOver() override { FOver.SetEvent(); }
+
+private:
+  TConsoleProgress& FProgress;
+  TEvent& FOver;
+};
+
+// A terminal neither opens folders nor powers the machine off.
+class TNoDesktop : public TDesktop {
+public:
+  void OpenFolder(const std::string&) override {}
+  void PowerOff() override {}
+};
+
+} // namespace
+
+int ListFormats(const TFormatRequest& request, FILE* output) {
+  std::string category;
+  for (const TFormatEntry& entry : CatalogueFormats(EditionOf(request))) {
+    if (entry.Category != category) {
+      category = entry.Category;
+      std::fprintf(output, "%s\n", category.c_str());
+    }
+    std::fprintf(output, "  %4d  %s\n", entry.Code, entry.Name.c_str());
+  }
+  return 0;
+}
+
+int ConvertToFormat(TFFmpegVCL& component, const TFormatRequest& request,
+                    const std::atomic<bool>& interrupted) {
+  const TEdition edition = EditionOf(request);
+  const auto format = FindFormat(edition, request.Format);
+  if (!format) {
+    std::fprintf(stderr, "No format \"%s\" in the catalogue; see --list-formats\n", request.Format.c_str());
+    return ExitUsage;
+  }
+  const TGlobalObject global(edition,
+                             request.SettingsFile.empty() ? TGlobalObject::DefaultSettingsFile(edition)
+                                                          : request.SettingsFile,
+                             TGlobalObject::DefaultFormatFile(edition));
+  if (access(global.FormatFile().c_str(), R_OK) != 0) {
+    std::fprintf(stderr, "Cannot read the format file %s\n", global.FormatFile().c_str());
+    return ExitFailed;
+  }
+  TMainThread::InstallPlainLoop();
+  TAppSettings settings(global.SettingsFile());
+  const TIniFile formats(global.FormatFile());
+  TConsoleProgress progress(stderr, isatty(STDERR_FILENO), static_cast<int>(request.Files.size()));
+  TConsoleDialogs dialogs(stderr, request.AnswerYes);
+  dialogs.BeforeOutput = [&] { progress.Break(); };
+  TFFLogger::Instance().SetOnLog([&](TObject*, uint32_t, TLogLevel level, const std::string& line) {
+    if (level > TFFLogger::Instance().LogLevel()) return;
+    progress.Break();
+    std::fprintf(stderr, "%s\n", line.c_str());
+  });
+
+  TJobList list(settings, formats, dialogs, ComponentDurationProbe(component));
+  list.AddFiles(request.Files);
+  int result = 0;
+  for (const std::string& file : request.Files)
+    if (list.IndexOf(file) < 0) {
+      std::fprintf(stderr, "%s: skipped, not a media file that can be opened\n", file.c_str());
+      result = ExitFailed;
+    }
+  if (list.Empty()) return ExitFailed;
+
+  std::fprintf(stderr, "Converting to %d %s\n", format->Code, format->Name.c_str());
+  TEvent over;
+  TConsoleRunView view(progress, over);
+  TNoDesktop desktop;
+  TJobListRows rows(list);
+  TConversionRun run(component, settings, formats, rows, view, desktop, dialogs);
+  run.FormatCode = format->Code;
+  if (!request.OutputFolder.empty()) run.OutputFolder = request.OutputFolder;
+  if (!run.Start()) {
+    for (const auto& [row, message] : run.Failures())
+      std::fprintf(stderr, "%s: %s\n", list.Row(row).Record.SourceFile.c_str(), message.c_str());
+    return ExitFailed;
+  }
+  bool stopping = false;
+  while (!TMainThread::WaitServing(over, 100))
+    if (interrupted && !stopping) {
+      stopping = true;
+      component.Stop(false);
+    }
+  progress.Break();
+  for (const auto& [row, message] : run.Failures())
+    std::fprintf(stderr, "%s: %s\n", list.Row(row).Record.SourceFile.c_str(), message.c_str());
+  for (size_t task = 0; task < run.StartTimeMap().size(); ++task) {
+    const TJobRow& row = list.Row(run.StartTimeMap()[task]);
+    if (row.Progress == "100%")
+      std::printf("%s -> %s\n", row.Record.SourceFile.c_str(), run.OutputPaths()[task].c_str());
+    else
+      result = ExitFailed;
+  }
+  return result;
+}
+
+} // namespace kavro
