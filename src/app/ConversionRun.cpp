@@ -8,6 +8,8 @@
 #include "platform/MainThread.h"
 #include "platform/WideString.h"
 
+#include <filesystem>
+
 namespace kavro {
 namespace {
 
@@ -18,6 +20,16 @@ void AddThreads(std::string& optionText, int threads) {
 }
 
 } // namespace
+
+std::string TConversionRun::MakeOwnFolder(const std::string& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (!std::filesystem::is_directory(folder, error)) {
+    FDialogs.ShowMessage("Cannot create output directory:" + folder, CaptionWarning);
+    return "";
+  }
+  return WithSeparator(folder);
+}
 
 bool HasSomethingToDraw(const TlvFilesRecord& row) {
   return !row.MarkText.empty() || !row.MarkImage.empty() || row.Brightness != 255 || row.Contrast != 0 ||
@@ -72,7 +84,8 @@ bool TConversionRun::Start() {
   try {
     EnsureFormatChoices(FSettings.Ini(), FFormats, formatCode, FDialogs);
     const std::string folder =
-        OutputFolder ? WithSeparator(*OutputFolder) : FSettings.CheckOutputFolder(FDialogs);
+        OutputFolder ? MakeOwnFolder(*OutputFolder) : FSettings.CheckOutputFolder(FDialogs);
+    if (folder.empty()) return false;
     const std::string extension = "." + FileExtOf(FFormats, formatCode);
     for (int row = 0; row < FRows.RowCount(); ++row)
       if (FRows.RowChecked(row)) AddRow(row, formatCode, folder, extension);

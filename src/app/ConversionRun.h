@@ -102,6 +102,8 @@ public:
   const std::vector<std::pair<int, std::string>>& Failures() const { return FFailures; }
 
 private:
+  // The run's own output folder, made when missing; empty with the message when it cannot be.
+  std::string MakeOwnFolder(const std::string& folder);
   bool AddRow(int row, int formatCode, const std::string& folder, const std::string& extension);
   void RowFailed(int row, const std::string& message);
   int RowOfTask(int taskIndex) const;
