@@ -9,6 +9,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavcodec/dv_profile.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/mem.h>
@@ -47,6 +48,17 @@ AVPixelFormat ChoosePixelFormat(const AVCodec* encoder, int pending) {
     if (*format == wanted) return wanted;
   if (wanted == AV_PIX_FMT_NONE) return encoder->pix_fmts[0];
   return avcodec_find_best_pix_fmt_of_list(encoder->pix_fmts, wanted, 0, nullptr);
+}
+
+// DV allows one sampling per system (4:1:1 for 525 lines, 4:2:0 for 625): a picture format the
+// encoder lists but no DV profile of this size and rate takes would only fail at open.
+AVPixelFormat DvPixelFormat(const AVCodec* encoder, const AVCodecContext* codec) {
+  if (!encoder || encoder->id != AV_CODEC_ID_DVVIDEO || !encoder->pix_fmts) return codec->pix_fmt;
+  if (av_dv_codec_profile2(codec->width, codec->height, codec->pix_fmt, codec->framerate))
+    return codec->pix_fmt;
+  for (const AVPixelFormat* format = encoder->pix_fmts; *format != AV_PIX_FMT_NONE; ++format)
+    if (av_dv_codec_profile2(codec->width, codec->height, *format, codec->framerate)) return *format;
+  return codec->pix_fmt;
 }
 
 // "start,end,q/start,end,q…": q below 1 is a quality factor of -q/100, else a fixed quantizer.
@@ -143,6 +155,7 @@ void TCustomFFmpeg::NewVideoStream(TOutputFile& file) {
     codec->height = FSettings.FrameHeight;
     codec->sample_aspect_ratio = aspect;
     codec->pix_fmt = ChoosePixelFormat(stream.Encoder, FSettings.FramePixelFormat);
+    codec->pix_fmt = DvPixelFormat(stream.Encoder, codec);
     if (FSettings.IntraOnly) codec->gop_size = 0;
     if (FSettings.VideoQScale > 0 || FSettings.SameQuality) {
       codec->flags |= AV_CODEC_FLAG_QSCALE;
