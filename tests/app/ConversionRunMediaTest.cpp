@@ -1,0 +1,170 @@
+// The conversion run on real media: rows become tasks in list order, events find their rows, and
+// rows that cannot be converted say why without stopping the others.
+#include "ConversionRun.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "AppTestSupport.h"
+#include "FFmpegLoader.h"
+#include "JobList.h"
+#include "JobListRows.h"
+#include "media/FixtureMedia.h"
+#include "platform/Event.h"
+#include "platform/MainThread.h"
+
+namespace kavro::test {
+namespace {
+
+class TRecordingView : public TRunView {
+public:
+  void ShowProgress(const TRunProgress& progress, const TProgressInfo&) override {
+    ++ProgressRows[progress.Row];
+  }
+  void ShowRowError(int row, const std::string& message) override { Errors[row] = message; }
+  void ShowButtons(const TRunButtons& buttons) override { Buttons = buttons; }
+  void ShowFileDone(int row) override { Done.push_back(row); }
+  void RunOver() override { Over.SetEvent(); }
+  bool OpenFolderWhenDone() const override { return true; }
+  bool ShutDownWhenDone() const override { return true; }
+
+  std::map<int, int> ProgressRows;
+  std::map<int, std::string> Errors;
+  std::vector<int> Done;
+  TRunButtons Buttons;
+  TEvent Over;
+};
+
+class TRecordingDesktop : public TDesktop {
+public:
+  void OpenFolder(const std::string& folder) override { Opened.push_back(folder); }
+  void PowerOff() override { ++PowerOffs; }
+  std::vector<std::string> Opened;
+  int PowerOffs = 0;
+};
+
+// A format of mp4 with MPEG-4 video and AAC at the picture's own size, and one whose DV encoder
+// cannot take the picture size chosen for it.
+constexpr const char* Formats = "[formatInfo1]\nFileExt=mp4\n\n[formatInfo2]\nFileExt=dv\n";
+constexpr const char* Choices =
+    "[formatInfo1]\nparaVideoEncoder=mpeg4\nparaVideoSize=160x120\nparaFrameRate=25\nparaAudioEncoder=aac\n"
+    "[formatInfo2]\nparaVideoEncoder=dvvideo\nparaVideoSize=640x480\nparaAudioEncoder=pcm_s16le\n";
+
+class ConversionRunMediaTest : public ::testing::Test {
+protected:
+  ConversionRunMediaTest()
+      : Folder("conversion-run"),
+        Settings(Folder.Write("settings.ini", std::string(Choices) + "[settings]\nOutPutDir=" +
+                                                  Folder.File("out") + "\nFormatCode=1\n")),
+        FormatFile(Folder.Write("formats.ini", Formats)),
+        List(Settings, FormatFile, Dialogs, ComponentDurationProbe(Component)), Rows(List),
+        Run(Component, Settings, FormatFile, Rows, View, Desktop, Dialogs) {}
+
+  void SetUp() override {
+    ASSERT_TRUE(TFFmpegLoader::Instance().LoadLibs(EngineLibSet));
+    TMainThread::InstallPlainLoop();
+  }
+  void TearDown() override { TMainThread::Uninstall(); }
+
+  void Add(const std::vector<std::string>& names) {
+    std::vector<std::string> paths;
+    for (const std::string& name : names)
+      paths.push_back(Fixture(name));
+    ASSERT_EQ(List.AddFiles(paths), static_cast<int>(names.size()));
+  }
+  void RunToTheEnd() {
+    ASSERT_TRUE(Run.Start());
+    ASSERT_TRUE(TMainThread::WaitServing(View.Over, 60000));
+  }
+
+  TScratchFolder Folder;
+  TAppSettings Settings;
+  TIniFile FormatFile;
+  TScriptedDialogs Dialogs;
+  TFFmpegVCL Component;
+  TJobList List;
+  TJobListRows Rows;
+  TRecordingView View;
+  TRecordingDesktop Desktop;
+  TConversionRun Run;
+};
+
+TEST_F(ConversionRunMediaTest, CheckedRowsBecomeTasksInListOrderAndReportToTheirOwnRows) {
+  Add({"av.mp4", "av.avi", "av.mkv", "odd-size.avi", "pal.mpg"});
+  List.SetChecked(1, false);
+  List.SetChecked(3, false);
+  List.Row(2).Record.MarkText = "Kavro";
+  std::map<std::string, int> decorated; // source -> pictures; only the worker writes it during the run
+  Run.Decorator = [&](const TlvFilesRecord& row, TBitmap& picture) {
+    EXPECT_GT(picture.Width(), 0);
+    ++decorated[row.SourceFile];
+  };
+  RunToTheEnd();
+
+  EXPECT_EQ(Run.StartTimeMap(), (std::vector<int>{0, 2, 4}));
+  for (int row : {0, 2, 4})
+    EXPECT_EQ(List.Row(row).Progress, "100%") << row;
+  for (int row : {1, 3}) {
+    EXPECT_EQ(List.Row(row).Progress, "") << row;
+    EXPECT_EQ(View.ProgressRows.count(row), 0u) << row;
+  }
+  EXPECT_EQ(View.Done, (std::vector<int>{0, 2, 4}));
+  // Only the row with something to draw goes through the hook.
+  ASSERT_EQ(decorated.size(), 1u);
+  EXPECT_EQ(decorated.begin()->first, Fixture("av.mkv"));
+  EXPECT_GE(decorated.begin()->second, 70);
+  // The folder opens and the machine powers off once, after the last task only.
+  EXPECT_EQ(Desktop.Opened, (std::vector<std::string>{Folder.File("out")}));
+  EXPECT_EQ(Desktop.PowerOffs, 1);
+  EXPECT_TRUE(View.Buttons.Start && !View.Buttons.Stop);
+  EXPECT_EQ(Component.TasksCount(), 0);
+  for (const std::string& output : Run.OutputPaths())
+    EXPECT_TRUE(std::filesystem::exists(output)) << output;
+}
+
+TEST_F(ConversionRunMediaTest, RowsThatCannotBeConvertedSayWhyAndTheOthersGoOn) {
+  // A source that went away after it was added never borrows another row's facts.
+  const std::string gone = Folder.File("gone.mp4");
+  std::filesystem::copy_file(Fixture("av.mp4"), gone);
+  ASSERT_EQ(List.AddFiles({gone, Fixture("av.avi")}), 2);
+  std::filesystem::remove(gone);
+  RunToTheEnd();
+  EXPECT_EQ(Run.StartTimeMap(), (std::vector<int>{1}));
+  EXPECT_EQ(List.Row(0).Progress, "Error");
+  EXPECT_FALSE(View.Errors[0].empty());
+  EXPECT_EQ(List.Row(1).Progress, "100%");
+
+  // A task that fails on the worker marks its row, keeps the reason, and is not the finished last one.
+  View.Over.ResetEvent();
+  View.Errors.clear();
+  Desktop.PowerOffs = 0;
+  Run.FormatCode = 2;
+  List.SetChecked(0, false);
+  RunToTheEnd();
+  EXPECT_EQ(List.Row(1).Progress, "Error");
+  EXPECT_NE(View.Errors[1].find("Error while opening encoder"), std::string::npos) << View.Errors[1];
+  EXPECT_EQ(Desktop.PowerOffs, 0);
+  ASSERT_EQ(Run.Failures().size(), 1u);
+}
+
+TEST_F(ConversionRunMediaTest, NothingStartsWithoutACheckedRowOrWithAStoredValueThatIsNoNumber) {
+  Add({"av.mp4"});
+  List.UncheckAll();
+  EXPECT_FALSE(Run.Start());
+  ASSERT_EQ(Dialogs.Messages.size(), 1u);
+  EXPECT_EQ(Dialogs.Messages[0].Text, "Please select a file by clicking the check box!");
+  EXPECT_EQ(Dialogs.Messages[0].Caption, "Warning");
+
+  List.CheckAll();
+  Settings.Ini().WriteString("formatInfo1", "paraVolume", "loud");
+  EXPECT_FALSE(Run.Start());
+  ASSERT_EQ(Dialogs.Messages.size(), 2u);
+  EXPECT_EQ(Dialogs.Messages[1].Text, "'loud' is not a valid integer value");
+  EXPECT_EQ(Component.TasksCount(), 0);
+  EXPECT_TRUE(Run.StartTimeMap().empty());
+}
+
+} // namespace
+} // namespace kavro::test
