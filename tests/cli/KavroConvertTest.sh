@@ -7,8 +7,10 @@ media=$2
 out=$3
 rm -rf "$out" && mkdir -p "$out"
 failures=0
+total=0
 check() { # description, expected exit code, command...
   local description=$1 expected=$2
+  total=$((total + 1))
   shift 2
   "$@" >"$out/stdout" 2>"$out/stderr"
   local code=$?
@@ -38,5 +40,17 @@ wait $pid
 code=$?
 [ "$code" = 130 ] || { echo "FAIL: interrupt exit $code"; failures=$((failures + 1)); }
 check "interrupted output is whole" 0 "$program" --info "$out/d.avi"
-echo "$((9 - failures)) passed, $failures failed"
+# Conversions to a format of the catalogue, as the window makes them.
+check "catalogue of the general edition" 0 "$program" --list-formats --edition general
+grep -q " 404  PSP Video (480P) (\*.mp4)" "$out/stdout" || { echo "FAIL: catalogue listing"; failures=$((failures + 1)); }
+check "unknown format" 2 "$program" --format 9999 "$media/av.mp4"
+check "format conversion with a file that cannot be opened" 1 "$program" --format 0 --settings "$out/s.ini" \
+  --out "$out/fmt" "$media/av.mp4" "$media/av.avi" "$media/missing.avi"
+grep -q "missing.avi: skipped" "$out/stderr" || { echo "FAIL: skipped file not reported"; failures=$((failures + 1)); }
+[ -s "$out/fmt/av_(new).flv" ] && [ -s "$out/fmt/av_(new_1).flv" ] || { echo "FAIL: named outputs"; ls "$out/fmt"; failures=$((failures + 1)); }
+grep -qi "^paraVideoEncoder=flv" "$out/s.ini" || { echo "FAIL: format defaults not stored"; failures=$((failures + 1)); }
+sed -i 's/^paraVideoSize=.*/paraVideoSize=big/' "$out/s.ini"
+check "a size that cannot be read, answered No" 0 "$program" --format 0 --settings "$out/s.ini" --out "$out/fmt2" --no "$media/av.mp4"
+grep -q "Warning: Error output Video Size.Use the default size 320x240? No" "$out/stderr" || { echo "FAIL: size question"; cat "$out/stderr"; failures=$((failures + 1)); }
+echo "$((total - failures)) of $total passed"
 [ "$failures" = 0 ]
