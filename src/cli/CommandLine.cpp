@@ -12,6 +12,17 @@ bool TakesArgument(const std::string& name) {
   return !row || (row->Kind != okFlag && row->Kind != okBool);
 }
 
+// The argument after option i, which then counts as read; false with the reason when there is none.
+bool NextArgument(const std::vector<std::string>& arguments, size_t& i, std::string& value,
+                  std::string& error) {
+  if (i + 1 >= arguments.size()) {
+    error = "Missing argument for option " + arguments[i];
+    return false;
+  }
+  value = arguments[++i];
+  return true;
+}
+
 bool IsCatalogueMode(const std::vector<std::string>& arguments) {
   for (const std::string& argument : arguments) {
     if (argument == "--") return false;
@@ -29,14 +40,7 @@ bool ParseCatalogueMode(const std::vector<std::string>& arguments, TCommandLine&
   bool filesOnly = false;
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
-    const auto next = [&](std::string& value) -> bool {
-      if (i + 1 >= arguments.size()) {
-        error = "Missing argument for option " + argument;
-        return false;
-      }
-      value = arguments[++i];
-      return true;
-    };
+    const auto next = [&](std::string& value) { return NextArgument(arguments, i, value, error); };
     if (filesOnly || argument.empty() || argument[0] != '-') {
       request.Files.push_back(argument);
     } else if (argument == "--") {
@@ -103,14 +107,7 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, TCommandLine& c
   };
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
-    const auto next = [&](std::string& value) -> bool {
-      if (i + 1 >= arguments.size()) {
-        error = "Missing argument for option " + argument;
-        return false;
-      }
-      value = arguments[++i];
-      return true;
-    };
+    const auto next = [&](std::string& value) { return NextArgument(arguments, i, value, error); };
     if (argument == "-h" || argument == "--help") {
       commandLine.Mode = TCommandLine::cmHelp;
       return true;
