@@ -39,6 +39,10 @@ const TFormatCase Cases[] = {
     {"phone.3gp", "vcodec=h263\ns=176x144\nacodec=aac\nar=8000\nac=1", "h263", "aac", 176, 144, 25, 1},
     {"amr.3gp", "vcodec=h263\ns=176x144\nacodec=libamr_nb\nar=8000\nac=1\nab=12200", "h263", "amrnb", 176,
      144, 25, 1},
+    // Encoders that list picture formats they refuse for some sizes and rates.
+    {"ntsc.dv", "vcodec=dvvideo\ns=720x480\nr=29.97\nacodec=pcm_s16le\nar=48000", "dvvideo", "pcm_s16le", 720,
+     480, 30000, 1001},
+    {"motion.avi", "vcodec=mjpeg\nacodec=pcm_s16le", "mjpeg", "pcm_s16le", 320, 240, 25, 1},
     {"copy.mkv", "vcodec=copy\nacodec=copy", "h264", "aac", 320, 240, 25, 1},
     {"sound.wav", "vn=1", nullptr, "pcm_s16le", 0, 0, 0, 0},
     {"sound.mp3", "vn=1", nullptr, "mp3float", 0, 0, 0, 0},

@@ -1,6 +1,7 @@
 // New output streams made from the pending settings, and the settings they consume.
 #include <cmath>
 #include <sstream>
+#include <utility>
 
 #include "engine/CodecLookup.h"
 #include "engine/CustomFFmpeg.h"
@@ -53,11 +54,33 @@ AVPixelFormat ChoosePixelFormat(const AVCodec* encoder, int pending) {
 // DV allows one sampling per system (4:1:1 for 525 lines, 4:2:0 for 625): a picture format the
 // encoder lists but no DV profile of this size and rate takes would only fail at open.
 AVPixelFormat DvPixelFormat(const AVCodec* encoder, const AVCodecContext* codec) {
-  if (!encoder || encoder->id != AV_CODEC_ID_DVVIDEO || !encoder->pix_fmts) return codec->pix_fmt;
   if (av_dv_codec_profile2(codec->width, codec->height, codec->pix_fmt, codec->framerate))
     return codec->pix_fmt;
   for (const AVPixelFormat* format = encoder->pix_fmts; *format != AV_PIX_FMT_NONE; ++format)
     if (av_dv_codec_profile2(codec->width, codec->height, *format, codec->framerate)) return *format;
+  return codec->pix_fmt;
+}
+
+// JPEG pictures are full range: the encoder refuses limited-range YUV unless told to bend the
+// standard, so the full-range twin of the chosen format is taken, and the scaler widens the range.
+AVPixelFormat JpegPixelFormat(const AVCodec* encoder, AVPixelFormat chosen) {
+  static constexpr std::pair<AVPixelFormat, AVPixelFormat> Twins[] = {
+      {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUVJ420P},
+      {AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUVJ422P},
+      {AV_PIX_FMT_YUV444P, AV_PIX_FMT_YUVJ444P}};
+  for (const auto& [limited, full] : Twins) {
+    if (chosen != limited) continue;
+    for (const AVPixelFormat* format = encoder->pix_fmts; *format != AV_PIX_FMT_NONE; ++format)
+      if (*format == full) return full;
+  }
+  return chosen;
+}
+
+// The picture format the encoder can really open with, for encoders that list more than they take.
+AVPixelFormat EncoderPixelFormat(const AVCodec* encoder, const AVCodecContext* codec) {
+  if (!encoder || !encoder->pix_fmts) return codec->pix_fmt;
+  if (encoder->id == AV_CODEC_ID_DVVIDEO) return DvPixelFormat(encoder, codec);
+  if (encoder->id == AV_CODEC_ID_MJPEG) return JpegPixelFormat(encoder, codec->pix_fmt);
   return codec->pix_fmt;
 }
 
@@ -155,7 +178,7 @@ void TCustomFFmpeg::NewVideoStream(TOutputFile& file) {
     codec->height = FSettings.FrameHeight;
     codec->sample_aspect_ratio = aspect;
     codec->pix_fmt = ChoosePixelFormat(stream.Encoder, FSettings.FramePixelFormat);
-    codec->pix_fmt = DvPixelFormat(stream.Encoder, codec);
+    codec->pix_fmt = EncoderPixelFormat(stream.Encoder, codec);
     if (FSettings.IntraOnly) codec->gop_size = 0;
     if (FSettings.VideoQScale > 0 || FSettings.SameQuality) {
       codec->flags |= AV_CODEC_FLAG_QSCALE;
