@@ -5,14 +5,17 @@
 #include <atomic>
 #include <chrono>
 #include <algorithm>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
 #include "FixtureMedia.h"
+#include "fixtures/FixtureWriter.h"
 #include "fixtures/FrameCounter.h"
 #include "platform/WideString.h"
 #include "player/FFPlayer.h"
@@ -54,6 +57,70 @@ public:
   }
 };
 
+// The player with a look at the display mode of its open file.
+class TProbedPlayer : public TFFPlayer {
+public:
+  // -1 with no file open.
+  int AudioDisplayMode() const {
+    const TPlayContext* context = FContext;
+    return context ? context->AudioDisplayMode.load() : -1;
+  }
+};
+
+// Keeps the luma of the last picture it is shown.
+class TCopyingSurface : public TDisplaySurface {
+public:
+  void Size(int& width, int& height) override {
+    width = 200;
+    height = 100;
+  }
+  void Present(const AVFrame* picture, int, int, int, int) override {
+    std::lock_guard lock(Lock);
+    ++Presents;
+    Width = picture->width;
+    Height = picture->height;
+    Luma.resize(static_cast<size_t>(Width) * Height);
+    for (int y = 0; y < Height; ++y)
+      std::memcpy(&Luma[static_cast<size_t>(y) * Width], picture->data[0] + y * picture->linesize[0], Width);
+  }
+  void Clear() override {}
+
+  std::mutex Lock; // the event loop presents, the test reads
+  int Presents = 0;
+  int Width = 0;
+  int Height = 0;
+  std::vector<uint8_t> Luma;
+};
+
+// Lets handlers wait until the test opens it.
+class TGate {
+public:
+  void Open() {
+    {
+      std::lock_guard lock(FLock);
+      FOpen = true;
+    }
+    FChanged.notify_all();
+  }
+  void Pass() {
+    std::unique_lock lock(FLock);
+    ++FWaiting;
+    FChanged.notify_all();
+    FChanged.wait(lock, [this] { return FOpen; });
+  }
+  // True once a handler is waiting (or has waited) at the gate.
+  bool Reached() {
+    std::lock_guard lock(FLock);
+    return FWaiting > 0;
+  }
+
+private:
+  std::mutex FLock; // guards the fields between the handler's thread and the test
+  std::condition_variable FChanged;
+  bool FOpen = false;
+  int FWaiting = 0;
+};
+
 int Counter(TBitmap* frame) {
   return fixtures::ReadFrameCounterBGR(frame->ScanLine(0), frame->RowStride(), frame->Width(),
                                        frame->Height());
@@ -85,7 +152,7 @@ protected:
     return true;
   }
 
-  TFFPlayer Player;
+  TProbedPlayer Player;
   TRecordingSurface Surface;
   std::mutex StatesLock; // the delivery thread appends, the test reads
   std::vector<TPlayState> States;
@@ -98,6 +165,33 @@ TEST_F(PlayerTest, OpenFailuresSayWhyAndLeaveNothingRunning) {
     EXPECT_FALSE(Player.IsOpen());
   }
   Player.Stop(true); // harmless with nothing open
+  EXPECT_EQ(Surface.Count(), 0);
+}
+
+TEST_F(PlayerTest, NothingToPlayFailsWithoutEvents) {
+  std::atomic<int> opened{0}, positions{0};
+  Player.OnFileOpen = [&](TObject*, int64_t, int, int, int&, int&) { ++opened; };
+  Player.OnPosition = [&](TObject*, int64_t) { ++positions; };
+  // Only subtitles: a SubRip file and a Matroska file; and a file whose streams are all switched off.
+  const std::string folder = OutputFolder();
+  const std::string subRip = folder + "only.srt";
+  std::ofstream(subRip) << "1\n00:00:00,500 --> 00:00:01,500\nNothing else\n\n";
+  const std::string matroska = folder + "only-subtitles.mkv";
+  fixtures::TFixtureWriter writer(matroska);
+  writer.AddSubtitles({{0.5, 1.5, "Nothing else"}}, "eng");
+  std::string error;
+  ASSERT_TRUE(writer.Write(2, error)) << error;
+  for (const std::string& name : {subRip, matroska, Fixture("av.mp4")}) {
+    const bool switchedOff = name == Fixture("av.mp4");
+    Player.DisableAudio = Player.DisableVideo = switchedOff;
+    EXPECT_FALSE(Player.Open(NarrowToWide(name), &Surface, false)) << name;
+    EXPECT_EQ(Player.LastErrMsg(), name + ": could not open codecs, no stream to play.");
+    EXPECT_FALSE(Player.IsOpen());
+  }
+  Player.Stop(true);
+  EXPECT_EQ(opened.load(), 0);
+  EXPECT_EQ(positions.load(), 0);
+  EXPECT_EQ(CountOf(psPlay) + CountOf(psStop), 0);
   EXPECT_EQ(Surface.Count(), 0);
 }
 
@@ -207,6 +301,131 @@ TEST_F(PlayerTest, StopWhilePlayingAndReopenDoNotHang) {
     Player.Stop(true);
     EXPECT_FALSE(Player.IsOpen());
   }
+}
+
+TEST_F(PlayerTest, ASecondFileKeepsPlayingAfterTheFirstWasStopped) {
+  for (const char* name : {"av.mp4", "video-only.mp4"}) {
+    ASSERT_TRUE(Player.Open(NarrowToWide(Fixture(name)), &Surface, false)) << Player.LastErrMsg();
+    const int before = Surface.Count();
+    EXPECT_TRUE(WaitFor([&] { return Surface.Count() >= before + 10; })) << name;
+    EXPECT_TRUE(Player.IsOpen()) << name;
+    Player.Stop(true);
+  }
+  EXPECT_TRUE(WaitFor([&] { return CountOf(psStop) == 2; }));
+}
+
+TEST_F(PlayerTest, PositionsQueuedBehindABusyHandlerArriveAsOne) {
+  TGate gate;
+  std::mutex lock; // the delivery thread appends, the test reads
+  std::vector<int64_t> delivered;
+  const auto deliveries = [&] {
+    std::lock_guard guard(lock);
+    return delivered;
+  };
+  Player.OnState = nullptr; // only positions in the queue
+  Player.OnPosition = [&](TObject*, int64_t position) {
+    bool first;
+    {
+      std::lock_guard guard(lock);
+      delivered.push_back(position);
+      first = delivered.size() == 1;
+    }
+    if (first) gate.Pass();
+  };
+  ASSERT_TRUE(Player.Open(NarrowToWide(Fixture("video-only.mp4")), &Surface, false)) << Player.LastErrMsg();
+  ASSERT_TRUE(WaitFor([&] { return gate.Reached(); }));
+  // Dozens of positions are reported while the handler is busy with the first.
+  EXPECT_TRUE(WaitFor([&] { return Player.CurrentPTS() > 800000; }, 10s));
+  Player.Pause();
+  // Paused, the position stands still.
+  int64_t paused = -1;
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        const int64_t now = Player.CurrentPTS();
+        std::this_thread::sleep_for(150ms);
+        paused = now;
+        return Player.CurrentPTS() == now;
+      },
+      10s));
+  gate.Open();
+  EXPECT_TRUE(WaitFor([&] { return deliveries().size() >= 2; }));
+  std::this_thread::sleep_for(300ms);
+  const std::vector<int64_t> seen = deliveries();
+  ASSERT_EQ(seen.size(), 2u) << "positions were delivered one by one";
+  EXPECT_NEAR(static_cast<double>(seen[1]), static_cast<double>(paused), 10000.0) << "not the latest";
+  Player.Stop(true);
+}
+
+TEST_F(PlayerTest, StopReturnsWhileAHandlerIsStuckAndTheStuckThreadsEndLater) {
+  for (const bool inHook : {true, false}) {
+    SCOPED_TRACE(inHook ? "hook" : "position");
+    TGate gate;
+    std::atomic<bool> stuck{true};
+    Player.Hook = inHook;
+    Player.OnHook = [&](TObject*, TBitmap*, int64_t) {
+      if (stuck) gate.Pass();
+    };
+    Player.OnPosition = [&](TObject*, int64_t) {
+      if (!inHook && stuck) gate.Pass();
+    };
+    ASSERT_TRUE(Player.Open(NarrowToWide(Fixture("av.mp4")), &Surface, false)) << Player.LastErrMsg();
+    ASSERT_TRUE(WaitFor([&] { return gate.Reached(); }));
+    const auto started = std::chrono::steady_clock::now();
+    Player.Stop(true);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 30s);
+    if (inHook) {
+      // A new file cannot start while the old one's threads are still there.
+      EXPECT_FALSE(Player.Open(NarrowToWide(Fixture("av.mp4")), &Surface, false));
+      EXPECT_EQ(Player.LastErrMsg(), "the previous file is still closing.");
+    }
+    stuck = false;
+    gate.Open();
+    Player.Stop(true);
+    EXPECT_FALSE(Player.IsOpen());
+    // Everything ended: the next file plays.
+    ASSERT_TRUE(Player.Open(NarrowToWide(Fixture("av.mp4")), &Surface, false)) << Player.LastErrMsg();
+    const int before = Surface.Count();
+    EXPECT_TRUE(WaitFor([&] { return Surface.Count() > before + 5; }));
+    Player.Stop(true);
+  }
+}
+
+TEST_F(PlayerTest, SoundAloneShowsItsWaveformUnlessDisplayIsOff) {
+  TCopyingSurface surface;
+  ASSERT_TRUE(Player.Open(NarrowToWide(Fixture("audio.wav")), &surface, false)) << Player.LastErrMsg();
+  EXPECT_EQ(Player.AudioDisplayMode(), 1);
+  // The tone on both channels: a line between the two bands, around each band's centre the wave of its
+  // channel, reaching as far as the channel is loud (half and a quarter of full scale, drawn at 9/20 of
+  // the 50 rows of a band: 11 and 5 rows).
+  const auto reach = [&](int centre) {
+    int farthest = 0;
+    for (int x = 0; x < 200; ++x)
+      for (int y = centre - 24; y <= centre + 24; ++y)
+        if (surface.Luma[static_cast<size_t>(y) * 200 + x] == 235)
+          farthest = std::max(farthest, std::abs(y - centre));
+    return farthest;
+  };
+  EXPECT_TRUE(WaitFor([&] {
+    std::lock_guard lock(surface.Lock);
+    if (surface.Presents < 5 || surface.Width != 200 || surface.Height != 100) return false;
+    for (int x = 0; x < 200; ++x)
+      if (surface.Luma[50 * 200 + x] != 235) return false;
+    const int upper = reach(25), lower = reach(75);
+    return upper >= 9 && upper <= 12 && lower >= 4 && lower <= 6;
+  }));
+  Player.Stop(true);
+
+  Player.DisableDisplay = true;
+  ASSERT_TRUE(Player.Open(NarrowToWide(Fixture("audio.wav")), &surface, false)) << Player.LastErrMsg();
+  EXPECT_EQ(Player.AudioDisplayMode(), 0);
+  const int presents = [&] {
+    std::lock_guard lock(surface.Lock);
+    return surface.Presents;
+  }();
+  EXPECT_TRUE(WaitFor([&] { return Player.CurrentPTS() > 300000; }));
+  Player.Stop(true);
+  std::lock_guard lock(surface.Lock);
+  EXPECT_EQ(surface.Presents, presents);
 }
 
 TEST(PlayerAspect, ForcedFromTheStreamAndFilling) {

@@ -20,6 +20,9 @@ namespace kavro {
 namespace {
 
 constexpr size_t EventQueueSize = 10;
+// Stop's attempts of at most 200 ms each before it leaves threads stuck in a handler behind.
+constexpr int MaxStopAttempts = 25;
+constexpr int StopAttemptMs = 100;
 constexpr int PausedRefreshInterval = 40; // ms
 
 } // namespace
@@ -31,10 +34,21 @@ double WallSeconds() {
 TCustomPlayer::TCustomPlayer() = default;
 
 TCustomPlayer::~TCustomPlayer() {
-  OnPosition = nullptr;
-  OnState = nullptr;
-  OnHook = nullptr;
+  // The handlers are switched off rather than cleared: a thread may be inside one right now.
+  FHandlersOff = true;
   Stop(true);
+  // A handler that is stuck holds threads that use this player: wait for them however long it takes.
+  if (FPlayThread.joinable()) {
+    PostLoopEvent(leQuit);
+    TMainThread::WaitServing(FPlayThreadStopped);
+    FPlayThread.join();
+  }
+  if (FEventThread.joinable()) {
+    EndEventThread();
+    TMainThread::WaitServing(FEventThreadEnded);
+    FEventThread.join();
+  }
+  QuitSdl();
 }
 
 bool TCustomPlayer::LibrariesLoaded() const {
@@ -75,6 +89,12 @@ bool TCustomPlayer::Open(const std::wstring& fileName, TDisplaySurface* surface,
     return false;
   }
   Stop(true);
+  if (FPlayThread.joinable() || FEventThread.joinable()) {
+    // The last file's threads are stuck in a handler; new ones would trip over them.
+    SetError("the previous file is still closing.");
+    TFFLogger::Instance().Log(this, llError, LastErrMsg());
+    return false;
+  }
   // A driver chosen here wins; the default leaves the environment's choice alone.
   if (AudioDriver != adDefault)
     setenv("SDL_AUDIODRIVER", AudioDriver == adDirectSound ? "dsound" : "waveout", 1);
@@ -105,6 +125,11 @@ bool TCustomPlayer::Open(const std::wstring& fileName, TDisplaySurface* surface,
   {
     std::lock_guard lock(FEventLock);
     FEvents.clear();
+  }
+  {
+    // The last file's loop may have left a quit or refreshes behind, which are not this file's.
+    std::lock_guard lock(FLoopQueueLock);
+    FLoopQueue.clear();
   }
   // Reported before any thread of the file can report a later state.
   PostState(psPlay);
@@ -264,35 +289,43 @@ void TCustomPlayer::Stop(bool wait) {
     PostLoopEvent(leQuit);
   }
   if (!wait) return;
-  int attempts = 1;
-  while (FPlayThread.joinable()) {
-    if (TMainThread::WaitServing(FPlayThreadStopped, 100) || !FContext) break;
-    std::unique_lock loop(FLoopLock, std::defer_lock);
-    if (!loop.try_lock_for(std::chrono::milliseconds(100))) continue;
+  // Each attempt waits for the loop to end, then for its lock. A loop that keeps the lock (a handler
+  // that does not return holds a thread it waits for) is left behind after the last attempt; the
+  // next Stop, Open or the destructor looks for it again.
+  for (int attempts = 1; FPlayThread.joinable() && attempts <= MaxStopAttempts;) {
+    if (TMainThread::WaitServing(FPlayThreadStopped, StopAttemptMs)) {
+      FPlayThread.join();
+      break;
+    }
     ++attempts;
+    if (!FContext) {
+      // The loop ends once the context is gone, at its next event.
+      PostLoopEvent(leQuit);
+      continue;
+    }
+    std::unique_lock loop(FLoopLock, std::defer_lock);
+    if (!loop.try_lock_for(std::chrono::milliseconds(StopAttemptMs))) continue;
     TPlayContext* context = FContext;
-    if (attempts <= 10 || (attempts <= 20 && context && !context->ReadInProgress))
+    if (!context) continue;
+    if (attempts <= 10 || (attempts <= 20 && !context->ReadInProgress))
       PostLoopEvent(leQuit);
     else
       TearDown();
   }
-  if (FPlayThread.joinable()) {
-    // The loop ends once the context is gone, at its next event.
-    PostLoopEvent(leQuit);
-    TMainThread::WaitServing(FPlayThreadStopped);
-    FPlayThread.join();
-  }
   if (FEventThread.joinable()) {
-    {
-      std::lock_guard lock(FEventLock);
-      FEvents.push_back({3, psStop, 0});
-    }
-    FEventSignal.notify_one();
+    EndEventThread();
     // The delivery thread may wait for the main thread: serve it while waiting.
-    TMainThread::WaitServing(FEventThreadEnded);
-    FEventThread.join();
+    if (TMainThread::WaitServing(FEventThreadEnded, MaxStopAttempts * StopAttemptMs)) FEventThread.join();
   }
   if (!FPlayThread.joinable()) QuitSdl();
+}
+
+void TCustomPlayer::EndEventThread() {
+  {
+    std::lock_guard lock(FEventLock);
+    FEvents.push_back({3, psStop, 0});
+  }
+  FEventSignal.notify_one();
 }
 
 void TCustomPlayer::QuitSdl() {
@@ -304,8 +337,9 @@ void TCustomPlayer::QuitSdl() {
 void TCustomPlayer::PostState(TPlayState state) {
   FState = state;
   std::lock_guard lock(FEventLock);
-  if (!OnState && state != psStop) return;
-  const TEventRecord record{OnState ? 2 : 3, state, 0};
+  const bool handled = OnState && !FHandlersOff;
+  if (!handled && state != psStop) return;
+  const TEventRecord record{handled ? 2 : 3, state, 0};
   if (!FEvents.empty() && FEvents.back().Kind == record.Kind && FEvents.back().State == state)
     FEvents.back() = record;
   else
@@ -316,7 +350,7 @@ void TCustomPlayer::PostState(TPlayState state) {
 
 void TCustomPlayer::PostPosition(int64_t position) {
   std::lock_guard lock(FEventLock);
-  if (!OnPosition) return;
+  if (!OnPosition || FHandlersOff) return;
   const TEventRecord record{1, psPlay, position};
   if (!FEvents.empty() && FEvents.back().Kind == 1)
     FEvents.back() = record;
@@ -341,6 +375,7 @@ void TCustomPlayer::EventThread() {
     }
     if (record.Kind == 3) return;
     const auto call = [&] {
+      if (FHandlersOff) return;
       if (record.Kind == 1 && OnPosition) OnPosition(this, record.Position);
       if (record.Kind == 2 && OnState) OnState(this, record.State);
     };
@@ -390,7 +425,8 @@ void TCustomPlayer::Resume() {
 
 void TCustomPlayer::RequestSeek(int64_t position, int64_t relative, int flags, bool wait) {
   TPlayContext* context = FContext;
-  if (!context || context->SeekPending) return;
+  // A file on its way out has no read thread left to seek, and a waiting seek would never return.
+  if (!context || context->SeekPending || context->StopRequested) return;
   FSeeking = true;
   context->PausedForSeek = context->Paused.load();
   context->SeekPosition = position;

@@ -148,6 +148,7 @@ protected:
   void EventThread();
   void PostState(TPlayState state);
   void PostPosition(int64_t position);
+  void EndEventThread();
   void TogglePause();
   void TearDown();
   void QuitSdl();
@@ -169,6 +170,7 @@ protected:
   std::atomic<TPlayState> FState{psStop};
   std::atomic<float> FAspectRatio{0};
   std::atomic<bool> FSeeking{false};
+  std::atomic<bool> FHandlersOff{false}; // set by the destructor: no handler is called any more
   // The picture slot on screen: the event loop writes it, CurrentFrame reads it from the owner's thread.
   std::atomic<int> FDisplayedSlot{-1};
 

@@ -294,7 +294,7 @@ void TCustomPlayer::DisplayAudio(TPlayContext* context) {
 }
 
 void TCustomPlayer::RunHook(TPlayContext* context, AVFrame* picture, double pts) {
-  if (!Hook || !OnHook) return;
+  if (!Hook || !OnHook || FHandlersOff) return;
   if (av_frame_make_writable(picture) < 0) return;
   if (!FHookPicture.FromPicture(picture)) {
     TFFLogger::Instance().Log(this, llError, "Cannot initialize the toRGB conversion context");
