@@ -150,7 +150,8 @@ void TOptionBuilder::ApplyVideoEncoder(const std::string& format, TOutputOptions
   const std::string encoder = Choice("paraVideoEncoder", "");
   if (!OneOf(encoder, NamedVideoEncoders)) return;
   output.VideoCodec = encoder;
-  if (encoder == "mpeg2video") output.TargetType = 3;
+  // An SVCD or VCD target stays what it is: MPEG-2 only means DVD when no disc was chosen.
+  if (encoder == "mpeg2video" && output.TargetType == 0) output.TargetType = 3;
   if (encoder != "libx264") return;
   if (format == "psp")
     output.VideoPreset = "libx264-psp";
@@ -186,7 +187,10 @@ void TOptionBuilder::ApplyVideo(const TlvFilesRecord& row, const std::string& fo
   for (int* crop : {&output.CropTop, &output.CropBottom, &output.CropLeft, &output.CropRight})
     if (*crop == -1) *crop = 0;
 
+  // A disc's picture is 4:3 or 16:9 whatever the zoom makes of it; any other aspect is not allowed there.
+  const std::string discAspect = output.TargetType > 0 ? output.FrameAspectRatio : "";
   const std::string chain = ApplyZoomMode(row, source.Width, source.Height, width, height, output);
+  if (!discAspect.empty()) output.FrameAspectRatio = discAspect;
   if (!chain.empty())
     output.VideoFilters = output.VideoFilters.empty() ? chain : output.VideoFilters + "," + chain;
 }

@@ -138,6 +138,14 @@ TEST_F(OptionBuilderTest, TargetsEncodersRatesAndContainers) {
   EXPECT_EQ(Output.TargetType, 2);
   EXPECT_EQ(Output.FrameAspectRatio, "4:3");
   EXPECT_TRUE(Dialogs.Questions.empty());
+  // MPEG-2 keeps an SVCD an SVCD, and a disc keeps its aspect through the zoom step.
+  Build("paraVideoEncoder=mpeg2video\nparaVideoSize=480x576\n", "pal-svcd");
+  EXPECT_EQ(Output.TargetType, 2);
+  EXPECT_EQ(Output.FrameAspectRatio, "4:3");
+  Build("paraVideoEncoder=mpeg2video\nparaVideoSize=720x576\n", "pal-dvd");
+  EXPECT_EQ(Output.TargetType, 3);
+  EXPECT_EQ(Output.FrameAspectRatio, "16:9");
+  EXPECT_EQ(Output.VideoFilters, "pad=720:576:0:86");
 
   const std::pair<const char*, const char*> presets[] = {
       {"psp", "libx264-psp"}, {"iPod", "libx264-ipod"}, {"ps3", "libx264-ps3"}, {"mp4", "libx264-mp4"}};

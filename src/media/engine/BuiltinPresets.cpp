@@ -8,7 +8,7 @@ namespace {
 // The x264 speed presets and their first passes, lossless quantiser 0, profiles, and the
 // device presets of this program, in the vocabulary of today's libx264.
 #define KAVRO_DEVICE_SHARED(coder, partitions)                                                               \
-  "coder=" coder "\nflags=+loop\nlevel=30\ncmp=chroma\npartitions=" partitions "\nme_method=umh\nsubq=7\n"   \
+  "coder=" coder "\nflags=+loop\ncmp=chroma\npartitions=" partitions "\nme_method=umh\nsubq=7\n"             \
   "me_range=16\ng=250\nkeyint_min=25\nsc_threshold=40\ni_qfactor=0.71\nb_strategy=1\nqcomp=0.6\nqmin=10\n"   \
   "qmax=51\nqdiff=4\n"
 #define KAVRO_DEVICE_TAIL "refs=1\ndirect-pred=spatial\ntrellis=2\n"
@@ -54,17 +54,18 @@ constexpr TBuiltinPreset Presets[] = {
     {"libx264-veryfast_firstpass", "preset=veryfast\nfastfirstpass=1\n"},
     {"libx264-veryslow", "preset=veryslow\n"},
     {"libx264-veryslow_firstpass", "preset=veryslow\nfastfirstpass=1\n"},
-    {"libx264-psp",
-     KAVRO_DEVICE_SHARED("1", "i4x4,i8x8,p8x8,b8x8") "bf=3\n" KAVRO_DEVICE_TAIL
-                                                     "b=1250000\nmaxrate=1500000\n" KAVRO_DEVICE_RATE_TAIL},
-    {"libx264-ps3",
-     KAVRO_DEVICE_SHARED("1", "i4x4,i8x8,p8x8,b8x8") "bf=3\n" KAVRO_DEVICE_TAIL
-                                                     "maxrate=3500000\n" KAVRO_DEVICE_RATE_TAIL},
-    {"libx264-ipod", KAVRO_DEVICE_SHARED("0", "i4x4,i8x8,p8x8") KAVRO_DEVICE_TAIL
-     "b=1000000\nmaxrate=1250000\n" KAVRO_DEVICE_RATE_TAIL},
+    // Players decode one profile and level: the iPod Baseline 3.0, the PSP Main 3.0. A general MP4 is
+    // Main, which every H.264 player decodes; it and the PS3 (High) take the level x264 finds for the
+    // size and rate, and no cap on the user's rate.
+    {"libx264-psp", "profile=77\nlevel=30\n" KAVRO_DEVICE_SHARED(
+                        "1", "i4x4,p8x8,b8x8") "bf=3\n" KAVRO_DEVICE_TAIL
+                                               "b=1250000\nmaxrate=1500000\n" KAVRO_DEVICE_RATE_TAIL},
+    {"libx264-ps3", KAVRO_DEVICE_SHARED("1", "i4x4,i8x8,p8x8,b8x8") "bf=3\n" KAVRO_DEVICE_TAIL},
+    {"libx264-ipod",
+     "profile=66\nlevel=30\n" KAVRO_DEVICE_SHARED(
+         "0", "i4x4,p8x8") "bf=0\n" KAVRO_DEVICE_TAIL "b=1000000\nmaxrate=1250000\n" KAVRO_DEVICE_RATE_TAIL},
     {"libx264-mp4",
-     KAVRO_DEVICE_SHARED("1", "i4x4,i8x8,p8x8,b8x8") "bf=3\n" KAVRO_DEVICE_TAIL
-                                                     "b=1250000\nmaxrate=1500000\n" KAVRO_DEVICE_RATE_TAIL},
+     "profile=77\n" KAVRO_DEVICE_SHARED("1", "i4x4,i8x8,p8x8,b8x8") "bf=3\n" KAVRO_DEVICE_TAIL},
 };
 
 } // namespace
