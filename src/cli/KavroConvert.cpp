@@ -84,6 +84,24 @@ int PrintInfo(TFFmpegVCL& component, const std::vector<std::string>& files) {
   return result;
 }
 
+// A disc target goes into the record, so that it comes first and the codec and size options written
+// after it on the command line refine it instead of being replaced by it. Film and DV targets stay
+// in the option text.
+bool TargetRecord(const std::string& target, TOutputOptions& output) {
+  static const std::pair<const char*, int> Types[] = {{"vcd", 1}, {"svcd", 2}, {"dvd", 3}};
+  const auto dash = target.find('-');
+  const std::string norm = dash == std::string::npos ? "" : target.substr(0, dash);
+  const std::string type = dash == std::string::npos ? target : target.substr(dash + 1);
+  if (norm != "" && norm != "pal" && norm != "ntsc") return false;
+  for (const auto& [name, value] : Types)
+    if (type == name) {
+      output.TargetType = value;
+      output.TargetNorm = norm == "pal" ? 1 : norm == "ntsc" ? 2 : 0;
+      return true;
+    }
+  return false;
+}
+
 // The record of an output. Some of its fields are always applied after the option text, so the
 // options they stand for go into the record instead of the text.
 bool OutputRecord(const TCommandFile& file, TOutputOptions& output) {
@@ -102,6 +120,8 @@ bool OutputRecord(const TCommandFile& file, TOutputOptions& output) {
         output.SubtitleLanguage = line.Value;
       else if (line.Name == "isync")
         output.InputSync = line.Value != "0";
+      else if (line.Name == "target" && TargetRecord(line.Value, output))
+        continue;
       else
         output.ExtOptions += line.Name + "=" + line.Value + "\n";
     }

@@ -31,6 +31,9 @@ check "overwrite" 0 "$program" -y -i "$media/av.mp4" -t 1 "$out/a.avi"
 check "info of the output" 0 "$program" --info "$out/a.avi"
 grep -q "Duration: 00:00:01" "$out/stdout" || { echo "FAIL: -t 1 duration"; cat "$out/stdout"; failures=$((failures + 1)); }
 check "two conversions at once" 0 "$program" -j 2 -i "$media/av.mp4" "$out/b.mkv" -- -i "$media/audio.wav" "$out/c.mp3"
+check "a target refined by the options after it" 0 "$program" -y -i "$media/av.mp4" -target pal-dvd -acodec mp2 -ab 224000 -t 1 "$out/dvd.mpg"
+check "info of the disc" 0 "$program" --info "$out/dvd.mpg"
+grep -q "Audio: mp2" "$out/stdout" && grep -q "720x576" "$out/stdout" || { echo "FAIL: refined target"; cat "$out/stdout"; failures=$((failures + 1)); }
 # Ctrl-C: every task stops cleanly with its trailer, exit 130.
 "$program" -y -re -i "$media/av.mp4" "$out/d.avi" >"$out/stdout" 2>"$out/stderr" &
 pid=$!
