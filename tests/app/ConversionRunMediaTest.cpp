@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 
 #include "AppTestSupport.h"
@@ -12,6 +14,7 @@
 #include "JobList.h"
 #include "JobListRows.h"
 #include "media/FixtureMedia.h"
+#include "media/ScriptedTask.h"
 #include "platform/Event.h"
 #include "platform/MainThread.h"
 
@@ -25,7 +28,10 @@ public:
   }
   void ShowRowError(int row, const std::string& message) override { Errors[row] = message; }
   void ShowButtons(const TRunButtons& buttons) override { Buttons = buttons; }
-  void ShowFileDone(int row) override { Done.push_back(row); }
+  void ShowFileDone(int row) override {
+    Done.push_back(row);
+    if (OnFileDone) OnFileDone();
+  }
   void RunOver() override { Over.SetEvent(); }
   bool OpenFolderWhenDone() const override { return true; }
   bool ShutDownWhenDone() const override { return true; }
@@ -33,6 +39,7 @@ public:
   std::map<int, int> ProgressRows;
   std::map<int, std::string> Errors;
   std::vector<int> Done;
+  std::function<void()> OnFileDone; // the run's tasks still exist here
   TRunButtons Buttons;
   TEvent Over;
 };
@@ -164,6 +171,41 @@ TEST_F(ConversionRunMediaTest, NothingStartsWithoutACheckedRowOrWithAStoredValue
   EXPECT_EQ(Dialogs.Messages[1].Text, "'loud' is not a valid integer value");
   EXPECT_EQ(Component.TasksCount(), 0);
   EXPECT_TRUE(Run.StartTimeMap().empty());
+}
+
+} // namespace
+} // namespace kavro::test
+
+namespace kavro::test {
+namespace {
+
+TEST(ConversionRunThreadsTest, TheThreadsSettingReachesEveryTasksInputAndOutput) {
+  ASSERT_TRUE(TFFmpegLoader::Instance().LoadLibs(EngineLibSet));
+  TScratchFolder folder("conversion-threads");
+  TAppSettings settings(
+      folder.Write("settings.ini",
+                   std::string(Choices) + "[settings]\nthreads=3\nOutPutDir=" + folder.File("out") + "\n"));
+  TIniFile formats(folder.Write("formats.ini", Formats));
+  TScriptedDialogs dialogs;
+  TFFmpegVCL probing;
+  TJobList list(settings, formats, dialogs, ComponentDurationProbe(probing));
+  ASSERT_EQ(list.AddFiles({Fixture("av.mp4"), Fixture("av.avi")}), 2);
+  TScriptedFactory tasks;
+  TFFmpegVCL component(tasks.Factory());
+  TJobListRows rows(list);
+  TRecordingView view;
+  TRecordingDesktop desktop;
+  TConversionRun run(component, settings, formats, rows, view, desktop, dialogs);
+  std::vector<long> threadSettings; // per task, counted while the tasks still exist
+  view.OnFileDone = [&] {
+    const auto calls = tasks.Made[threadSettings.size()]->Calls();
+    threadSettings.push_back(std::count(calls.begin(), calls.end(), "threads=3"));
+  };
+  TMainThread::InstallPlainLoop();
+  ASSERT_TRUE(run.Start());
+  ASSERT_TRUE(TMainThread::WaitServing(view.Over, 20000));
+  TMainThread::Uninstall();
+  EXPECT_EQ(threadSettings, (std::vector<long>{2, 2}));
 }
 
 } // namespace
