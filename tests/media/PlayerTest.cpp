@@ -428,6 +428,51 @@ TEST_F(PlayerTest, SoundAloneShowsItsWaveformUnlessDisplayIsOff) {
   EXPECT_EQ(surface.Presents, presents);
 }
 
+TEST_F(PlayerTest, BitmapSubtitlesAreDrawnWhileShownAndGoneAfter) {
+  // dvdsub.mkv: a white box at 40,176, 240 x 40, from 0.5 s to 2 s; nothing in the pictures is white.
+  const auto grabbed = [](TBitmap* frame) {
+    int count = 0, all = 0;
+    for (int y = 178; y < 214; ++y)
+      for (int x = 42; x < 278; ++x, ++all) {
+        const uint8_t* pixel = frame->ScanLine(y) + 3 * x;
+        count += pixel[0] > 225 && pixel[1] > 225 && pixel[2] > 225;
+      }
+    return static_cast<double>(count) / all;
+  };
+  TCopyingSurface surface;
+  const auto shown = [&] {
+    std::lock_guard lock(surface.Lock);
+    int count = 0, all = 0;
+    for (int y = 178; y < 214 && surface.Width == 320; ++y)
+      for (int x = 42; x < 278; ++x, ++all)
+        count += surface.Luma[static_cast<size_t>(y) * 320 + x] >= 230;
+    return all ? static_cast<double>(count) / all : 0.0;
+  };
+  ASSERT_TRUE(Player.Open(NarrowToWide(Fixture("dvdsub.mkv")), &surface, true)) << Player.LastErrMsg();
+  EXPECT_TRUE(WaitFor([&] { return CountOf(psPause) == 1; }));
+  int64_t pts = -1;
+  // A seek while paused: the subtitle read on the way to the target is in the picture.
+  Player.Seek(0, true, 720000);
+  EXPECT_TRUE(WaitFor([&] { return grabbed(Player.CurrentFrame(&pts)) > 0.95; })) << "at " << pts;
+  EXPECT_EQ(pts, 720000);
+  Player.Resume();
+  EXPECT_TRUE(WaitFor([&] { return Player.CurrentPTS() >= 1500000; }));
+  Player.Pause();
+  TBitmap* frame = Player.CurrentFrame(&pts);
+  ASSERT_EQ(frame->Width(), 320);
+  ASSERT_GT(pts, 500000);
+  ASSERT_LT(pts, 2000000);
+  EXPECT_GT(grabbed(frame), 0.95) << "at " << pts;
+  EXPECT_GT(shown(), 0.95);
+  Player.Resume();
+  EXPECT_TRUE(WaitFor([&] { return CountOf(psEnd) == 1; }, 10s));
+  frame = Player.CurrentFrame(&pts);
+  EXPECT_GT(pts, 2500000);
+  EXPECT_LT(grabbed(frame), 0.05) << "at " << pts;
+  EXPECT_LT(shown(), 0.05);
+  Player.Stop(true);
+}
+
 TEST(PlayerAspect, ForcedFromTheStreamAndFilling) {
   int x, y, width, height;
   // From the stream: 4:3 in 400 x 300 fills it.

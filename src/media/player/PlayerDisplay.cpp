@@ -133,11 +133,17 @@ void TCustomPlayer::RetireSubtitles(TPlayContext* context) {
 void TCustomPlayer::BlendSubtitles(TPlayContext* context, TPictureSlot& slot) {
   if (slot.Blended || context->SubtitleIndex < 0) return;
   std::lock_guard lock(context->SubtitleLock); // the subtitle thread fills the queue
-  if (context->SubtitleCount == 0) return;
-  const TSubtitleSlot& current = context->Subtitles[context->SubtitleRead];
-  if (slot.Pts < current.Pts + current.Subtitle->start_display_time / 1000.0) return;
-  for (unsigned i = 0; i < current.Subtitle->num_rects; ++i)
-    BlendSubtitle(slot.Picture, *current.Subtitle->rects[i]);
+  // The picture's own time decides, not the clock: a grab may take a picture that is not due yet. It
+  // gets the latest subtitle started by then, unless that one has ended.
+  const TSubtitleSlot* shown = nullptr;
+  for (int i = 0; i < context->SubtitleCount; ++i) {
+    const TSubtitleSlot& queued = context->Subtitles[(context->SubtitleRead + i) % SubtitleQueueSize];
+    if (slot.Pts < queued.Pts + queued.Subtitle->start_display_time / 1000.0) break;
+    shown = &queued;
+  }
+  if (!shown || slot.Pts > shown->Pts + shown->Subtitle->end_display_time / 1000.0) return;
+  for (unsigned i = 0; i < shown->Subtitle->num_rects; ++i)
+    BlendSubtitle(slot.Picture, *shown->Subtitle->rects[i]);
   slot.Blended = true;
 }
 
@@ -372,7 +378,7 @@ TBitmap* TCustomPlayer::CurrentFrame(int64_t* pts) {
   }
   std::lock_guard lock(context->PictureLock); // the decode thread writes the slots
   const int index = context->PictureCount > 0 ? context->PictureRead : FDisplayedSlot.load();
-  const TPictureSlot* slot = index >= 0 ? &context->Pictures[index] : nullptr;
+  TPictureSlot* slot = index >= 0 ? &context->Pictures[index] : nullptr;
   if (pts) *pts = slot && slot->Picture ? std::llround(slot->Pts * 1000000) - context->StartTime : -1;
   if (!slot || !slot->Picture) {
     bitmap.SetSize(context->VideoStream->codecpar->width, context->VideoStream->codecpar->height);
@@ -380,6 +386,8 @@ TBitmap* TCustomPlayer::CurrentFrame(int64_t* pts) {
       std::memset(bitmap.ScanLine(y), 0, bitmap.RowStride());
     return &bitmap;
   }
+  // The next picture due is not on screen yet, and so has no subtitle drawn in it yet.
+  BlendSubtitles(context, *slot);
   if (!FGrabPicture.FromPicture(slot->Picture)) bitmap.SetSize(0, 0);
   return &bitmap;
 }

@@ -649,9 +649,9 @@ int TCustomPlayer::QueuePicture(TPlayContext* context, AVFrame* frame, double pt
 
 void TCustomPlayer::SubtitleThread(TPlayContext* context) {
   AVPacket* packet = av_packet_alloc();
+  // Decoding goes on while paused: the queue holds only a few subtitles, and a seek while paused
+  // must find the subtitle of the picture it shows.
   for (;;) {
-    while (context->Paused && !context->SubtitleQueue.Aborted() && !context->PausedForSeek)
-      Sleep(10);
     const TPacketQueue::TGetResult got = context->SubtitleQueue.Get(packet, true);
     if (got == TPacketQueue::grAborted) break;
     if (got == TPacketQueue::grFlush) {
