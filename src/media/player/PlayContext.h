@@ -118,7 +118,7 @@ struct TPlayContext {
   int FaultyDts = 0;
   int64_t LastPts = INT64_MIN;
   int64_t LastDts = INT64_MIN;
-  double SkipFactor = 1;
+  std::atomic<double> SkipFactor{1}; // changed under PictureLock, read by the decode thread without it
   double SkipIndex = 0;
 
   // ---- subtitles: the subtitle thread fills, the event loop retires and draws; SubtitleLock guards
@@ -142,7 +142,7 @@ struct TPlayContext {
   // ---- control, set by the component and read by the threads ----
   std::atomic<bool> Paused{false};
   bool PreviousPaused = false;
-  int LastReadPauseResult = 0;
+  std::atomic<int> LastReadPauseResult{0}; // the read thread writes, a resume reads
   std::atomic<bool> StopRequested{false};
   std::atomic<bool> SeekPending{false};
   int64_t SeekPosition = 0;

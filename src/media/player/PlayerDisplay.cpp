@@ -86,7 +86,7 @@ void TCustomPlayer::Refresh(TPlayContext* context, bool redraw) {
               : slot.Target + (context->VideoClock - slot.Pts);
       bool drop = flushed;
       if (FrameDrop && !redraw && now > next) {
-        context->SkipFactor *= 1.05;
+        context->SkipFactor = context->SkipFactor * 1.05;
         drop = drop || context->PictureCount > 1 || now > next + MaxLateness;
       }
       if (drop) {

@@ -499,8 +499,9 @@ int TCustomPlayer::DecodeVideo(TPlayContext* context, AVPacket* packet, AVFrame*
         av_frame_unref(context->SkipHeld);
       }
       context->SkipIndex += 1;
-      if (context->SkipIndex >= context->SkipFactor) {
-        context->SkipIndex -= std::max(1.0, context->SkipFactor);
+      const double skipFactor = context->SkipFactor;
+      if (context->SkipIndex >= skipFactor) {
+        context->SkipIndex -= std::max(1.0, skipFactor);
         return 1;
       }
       av_frame_unref(frame);
