@@ -90,8 +90,11 @@ public:
 
   bool LibrariesLoaded() const;
   bool LoadLibraries(const std::wstring& folder);
-  // Opens and starts playing; surface null gives an SDL window of the player's own.
+  // Opens and starts playing; surface null gives an SDL window of the player's own. Fails while threads
+  // of the last file are still stuck in a handler.
   bool Open(const std::wstring& fileName, TDisplaySurface* surface, bool startPaused);
+  // With wait, returns once the file is closed, or after a few seconds when a handler that does not
+  // return holds a thread; the destructor waits for such threads without limit.
   void Stop(bool wait);
   void Pause();
   void Resume();

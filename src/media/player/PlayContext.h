@@ -121,8 +121,8 @@ struct TPlayContext {
   std::atomic<double> SkipFactor{1}; // changed under PictureLock, read by the decode thread without it
   double SkipIndex = 0;
 
-  // ---- subtitles: the subtitle thread fills, the event loop retires and draws; SubtitleLock guards
-  // the indexes and the slot at the read index ----
+  // ---- subtitles: the subtitle thread fills, the event loop retires and draws, a grab draws too;
+  // SubtitleLock guards the indexes and the queued slots ----
   TSubtitleSlot Subtitles[SubtitleQueueSize];
   int SubtitleRead = 0;
   int SubtitleWrite = 0;
