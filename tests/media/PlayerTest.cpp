@@ -21,6 +21,7 @@
 #include "player/FFPlayer.h"
 
 extern "C" {
+#include <libavformat/avformat.h>
 #include <libavutil/frame.h>
 }
 
@@ -263,6 +264,20 @@ TEST_F(PlayerTest, AudioOnlyGrabsNothingAndReachesTheEndOnce) {
   frame = Player.CurrentFrame(&pts);
   EXPECT_EQ(frame->Width(), 0);
   EXPECT_EQ(pts, -1);
+}
+
+TEST_F(PlayerTest, ByteSeeksOfSoundAloneSkipAheadInTheFile) {
+  ASSERT_TRUE(Player.Open(NarrowToWide(Fixture("audio.wav")), &Surface, false)) << Player.LastErrMsg();
+  ASSERT_TRUE(WaitFor([&] { return Player.CurrentPTS() > 300000; }));
+  const auto seekStarted = std::chrono::steady_clock::now();
+  // A second of the file's bytes forward: a wave file carries no time stamps to jump the clock by,
+  // but the sound ends a second early.
+  Player.SeekRelative(AVSEEK_FLAG_BYTE, true, 1.0);
+  ASSERT_TRUE(WaitFor([&] { return CountOf(psEnd) > 0; }, 10s));
+  const auto playedAfterSeek = std::chrono::steady_clock::now() - seekStarted;
+  EXPECT_LT(playedAfterSeek, 2200ms);
+  EXPECT_GT(playedAfterSeek, 1200ms); // from what is heard, not from where the reader is ahead
+  Player.Stop(true);
 }
 
 TEST_F(PlayerTest, HookDrawsOnShownPicturesAndSurvivesAThrowingHandler) {

@@ -2,6 +2,7 @@
 
 #include <SDL2/SDL.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
@@ -457,7 +458,7 @@ void TCustomPlayer::SeekRelative(int flags, bool wait, double increment) {
   if (flags & AVSEEK_FLAG_BYTE) {
     int64_t position = context->VideoCurrentPosition >= 0
                            ? context->VideoCurrentPosition.load()
-                           : (context->Format->pb ? avio_tell(context->Format->pb) : 0);
+                           : std::max<int64_t>(context->AudioPacketPosition, 0);
     const int64_t bitRate = context->Format->bit_rate;
     position += static_cast<int64_t>(increment * (bitRate ? bitRate / 8.0 : 180000.0));
     RequestSeek(position, static_cast<int64_t>(increment), flags, wait);

@@ -138,6 +138,9 @@ struct TPlayContext {
   std::atomic<double> VideoCurrentPts{0};
   std::atomic<double> VideoCurrentPtsDrift{0};
   std::atomic<int64_t> VideoCurrentPosition{-1};
+  // Byte position of the sound packet being decoded, close to what is heard: where a byte seek of a
+  // file without pictures starts from (the reader's own position is ahead, and its thread's alone).
+  std::atomic<int64_t> AudioPacketPosition{-1};
 
   // ---- control, set by the component and read by the threads ----
   std::atomic<bool> Paused{false};

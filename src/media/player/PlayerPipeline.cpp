@@ -770,6 +770,7 @@ int TCustomPlayer::DecodeAudio(TPlayContext* context) {
       context->AudioSkipUntil = context->SeekTarget;
       continue;
     }
+    if (packet->pos >= 0) context->AudioPacketPosition = packet->pos;
     if (avcodec_send_packet(decoder, packet) < 0)
       TFFLogger::Instance().Log(this, llInfo, "avcodec_decode_audio2() failed");
     av_packet_unref(packet);
