@@ -179,12 +179,12 @@ TEST_F(ConversionRunMediaTest, NothingStartsWithoutACheckedRowOrWithAStoredValue
 namespace kavro::test {
 namespace {
 
-TEST(ConversionRunThreadsTest, TheThreadsSettingReachesEveryTasksInputAndOutput) {
+TEST(ConversionRunThreadsTest, TheThreadsAndPrioritySettingsReachEveryTask) {
   ASSERT_TRUE(TFFmpegLoader::Instance().LoadLibs(EngineLibSet));
   TScratchFolder folder("conversion-threads");
-  TAppSettings settings(
-      folder.Write("settings.ini",
-                   std::string(Choices) + "[settings]\nthreads=3\nOutPutDir=" + folder.File("out") + "\n"));
+  TAppSettings settings(folder.Write(
+      "settings.ini",
+      std::string(Choices) + "[settings]\nthreads=3\npriority=2\nOutPutDir=" + folder.File("out") + "\n"));
   TIniFile formats(folder.Write("formats.ini", Formats));
   TScriptedDialogs dialogs;
   TFFmpegVCL probing;
@@ -203,6 +203,7 @@ TEST(ConversionRunThreadsTest, TheThreadsSettingReachesEveryTasksInputAndOutput)
   };
   TMainThread::InstallPlainLoop();
   ASSERT_TRUE(run.Start());
+  EXPECT_EQ(component.ThreadPriority, tpLower);
   ASSERT_TRUE(TMainThread::WaitServing(view.Over, 20000));
   TMainThread::Uninstall();
   EXPECT_EQ(threadSettings, (std::vector<long>{2, 2}));
