@@ -46,19 +46,23 @@ TConversionRun::TConversionRun(TFFmpegVCL& component, TAppSettings& settings, co
   FComponent.OnPreviewBitmap = [this](TObject*, const TPreviewInfo& info) {
     if (info.Bitmap && info.Bitmap->Width() > 0 && info.Bitmap->Height() > 0) FView.ShowPreview(*info.Bitmap);
   };
-  FComponent.OnTerminate = [this](TObject*, const TTerminateInfo& info) {
-    // Rows and the view belong to the main thread.
-    TMainThread::Synchronize([this, info] { OnTerminate(info); });
+  // Terminations are delivered on a thread of the component's own, possibly after this run is gone;
+  // the handler stays installed (replacing it would race with that thread) and checks on the main
+  // thread, where this run is destroyed too, that the run still exists.
+  FComponent.OnTerminate = [this, alive = FAlive](TObject*, const TTerminateInfo& info) {
+    TMainThread::Synchronize([this, alive, info] {
+      if (*alive) OnTerminate(info);
+    });
   };
 }
 
 TConversionRun::~TConversionRun() {
-  // No handler may reach this object once it is gone.
+  *FAlive = false;
+  // The other handlers run on workers, which the stop ends.
+  FComponent.Stop(true);
   FComponent.OnProgress = nullptr;
   FComponent.OnCustomHook = nullptr;
   FComponent.OnPreviewBitmap = nullptr;
-  FComponent.Stop(true);
-  FComponent.OnTerminate = nullptr;
 }
 
 bool TConversionRun::Start() {

@@ -8,7 +8,9 @@
 // rows or the view.
 #pragma once
 
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -126,6 +128,8 @@ private:
   std::vector<std::string> FOutputPaths;
   std::vector<std::pair<int, std::string>> FFailures;
   bool FRunning = false;
+  // False once the run is destroyed; read by late terminations on the main thread.
+  std::shared_ptr<std::atomic<bool>> FAlive = std::make_shared<std::atomic<bool>>(true);
 };
 
 } // namespace kavro

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <chrono>
 #include <functional>
+#include <thread>
 #include <map>
 
 #include "AppTestSupport.h"
@@ -20,6 +22,8 @@
 
 namespace kavro::test {
 namespace {
+
+using namespace std::chrono_literals;
 
 class TRecordingView : public TRunView {
 public:
@@ -207,6 +211,40 @@ TEST(ConversionRunThreadsTest, TheThreadsAndPrioritySettingsReachEveryTask) {
   ASSERT_TRUE(TMainThread::WaitServing(view.Over, 20000));
   TMainThread::Uninstall();
   EXPECT_EQ(threadSettings, (std::vector<long>{2, 2}));
+}
+
+TEST(ConversionRunThreadsTest, ARunDestroyedWhileItsTasksRunHearsNothingMore) {
+  ASSERT_TRUE(TFFmpegLoader::Instance().LoadLibs(EngineLibSet));
+  TScratchFolder folder("conversion-destroyed");
+  TAppSettings settings(folder.Write(
+      "settings.ini", std::string(Choices) + "[settings]\nOutPutDir=" + folder.File("out") + "\n"));
+  TIniFile formats(folder.Write("formats.ini", Formats));
+  TScriptedDialogs dialogs;
+  TFFmpegVCL probing;
+  TJobList list(settings, formats, dialogs, ComponentDurationProbe(probing));
+  ASSERT_EQ(list.AddFiles({Fixture("av.mp4"), Fixture("av.avi")}), 2);
+  TScriptedFactory tasks;
+  tasks.Script->Steps = 100;
+  tasks.Script->StepMs = 10;
+  TFFmpegVCL component(tasks.Factory());
+  TJobListRows rows(list);
+  TRecordingView view;
+  TRecordingDesktop desktop;
+  TMainThread::InstallPlainLoop();
+  {
+    TConversionRun run(component, settings, formats, rows, view, desktop, dialogs);
+    ASSERT_TRUE(run.Start());
+    std::this_thread::sleep_for(50ms);
+  }
+  // Late terminations reach the main thread after the run is gone and are dropped there.
+  const auto until = std::chrono::steady_clock::now() + 300ms;
+  while (std::chrono::steady_clock::now() < until) {
+    TMainThread::ProcessPendingCalls();
+    std::this_thread::sleep_for(5ms);
+  }
+  TMainThread::Uninstall();
+  EXPECT_FALSE(view.Over.WaitFor(0));
+  EXPECT_TRUE(view.Done.empty());
 }
 
 } // namespace
