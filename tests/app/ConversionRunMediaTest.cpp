@@ -177,62 +177,56 @@ TEST_F(ConversionRunMediaTest, NothingStartsWithoutACheckedRowOrWithAStoredValue
   EXPECT_TRUE(Run.StartTimeMap().empty());
 }
 
-} // namespace
-} // namespace kavro::test
+// Two rows run through scripted tasks, which record the settings they are given.
+class ConversionRunThreadsTest : public ::testing::Test {
+protected:
+  ConversionRunThreadsTest()
+      : Folder("conversion-scripted"),
+        Settings(Folder.Write(
+            "settings.ini", std::string(Choices) +
+                                "[settings]\nthreads=3\npriority=2\nOutPutDir=" + Folder.File("out") + "\n")),
+        FormatFile(Folder.Write("formats.ini", Formats)),
+        List(Settings, FormatFile, Dialogs, ComponentDurationProbe(Probing)), Component(Tasks.Factory()),
+        Rows(List) {}
 
-namespace kavro::test {
-namespace {
+  void SetUp() override {
+    ASSERT_TRUE(TFFmpegLoader::Instance().LoadLibs(EngineLibSet));
+    ASSERT_EQ(List.AddFiles({Fixture("av.mp4"), Fixture("av.avi")}), 2);
+    TMainThread::InstallPlainLoop();
+  }
+  void TearDown() override { TMainThread::Uninstall(); }
 
-TEST(ConversionRunThreadsTest, TheThreadsAndPrioritySettingsReachEveryTask) {
-  ASSERT_TRUE(TFFmpegLoader::Instance().LoadLibs(EngineLibSet));
-  TScratchFolder folder("conversion-threads");
-  TAppSettings settings(folder.Write(
-      "settings.ini",
-      std::string(Choices) + "[settings]\nthreads=3\npriority=2\nOutPutDir=" + folder.File("out") + "\n"));
-  TIniFile formats(folder.Write("formats.ini", Formats));
-  TScriptedDialogs dialogs;
-  TFFmpegVCL probing;
-  TJobList list(settings, formats, dialogs, ComponentDurationProbe(probing));
-  ASSERT_EQ(list.AddFiles({Fixture("av.mp4"), Fixture("av.avi")}), 2);
-  TScriptedFactory tasks;
-  TFFmpegVCL component(tasks.Factory());
-  TJobListRows rows(list);
-  TRecordingView view;
-  TRecordingDesktop desktop;
-  TConversionRun run(component, settings, formats, rows, view, desktop, dialogs);
+  TScratchFolder Folder;
+  TAppSettings Settings;
+  TIniFile FormatFile;
+  TScriptedDialogs Dialogs;
+  TFFmpegVCL Probing;
+  TJobList List;
+  TScriptedFactory Tasks;
+  TFFmpegVCL Component;
+  TJobListRows Rows;
+  TRecordingView View;
+  TRecordingDesktop Desktop;
+};
+
+TEST_F(ConversionRunThreadsTest, TheThreadsAndPrioritySettingsReachEveryTask) {
+  TConversionRun run(Component, Settings, FormatFile, Rows, View, Desktop, Dialogs);
   std::vector<long> threadSettings; // per task, counted while the tasks still exist
-  view.OnFileDone = [&] {
-    const auto calls = tasks.Made[threadSettings.size()]->Calls();
+  View.OnFileDone = [&] {
+    const auto calls = Tasks.Made[threadSettings.size()]->Calls();
     threadSettings.push_back(std::count(calls.begin(), calls.end(), "threads=3"));
   };
-  TMainThread::InstallPlainLoop();
   ASSERT_TRUE(run.Start());
-  EXPECT_EQ(component.ThreadPriority, tpLower);
-  ASSERT_TRUE(TMainThread::WaitServing(view.Over, 20000));
-  TMainThread::Uninstall();
+  EXPECT_EQ(Component.ThreadPriority, tpLower);
+  ASSERT_TRUE(TMainThread::WaitServing(View.Over, 20000));
   EXPECT_EQ(threadSettings, (std::vector<long>{2, 2}));
 }
 
-TEST(ConversionRunThreadsTest, ARunDestroyedWhileItsTasksRunHearsNothingMore) {
-  ASSERT_TRUE(TFFmpegLoader::Instance().LoadLibs(EngineLibSet));
-  TScratchFolder folder("conversion-destroyed");
-  TAppSettings settings(folder.Write(
-      "settings.ini", std::string(Choices) + "[settings]\nOutPutDir=" + folder.File("out") + "\n"));
-  TIniFile formats(folder.Write("formats.ini", Formats));
-  TScriptedDialogs dialogs;
-  TFFmpegVCL probing;
-  TJobList list(settings, formats, dialogs, ComponentDurationProbe(probing));
-  ASSERT_EQ(list.AddFiles({Fixture("av.mp4"), Fixture("av.avi")}), 2);
-  TScriptedFactory tasks;
-  tasks.Script->Steps = 100;
-  tasks.Script->StepMs = 10;
-  TFFmpegVCL component(tasks.Factory());
-  TJobListRows rows(list);
-  TRecordingView view;
-  TRecordingDesktop desktop;
-  TMainThread::InstallPlainLoop();
+TEST_F(ConversionRunThreadsTest, ARunDestroyedWhileItsTasksRunHearsNothingMore) {
+  Tasks.Script->Steps = 100;
+  Tasks.Script->StepMs = 10;
   {
-    TConversionRun run(component, settings, formats, rows, view, desktop, dialogs);
+    TConversionRun run(Component, Settings, FormatFile, Rows, View, Desktop, Dialogs);
     ASSERT_TRUE(run.Start());
     std::this_thread::sleep_for(50ms);
   }
@@ -242,9 +236,8 @@ TEST(ConversionRunThreadsTest, ARunDestroyedWhileItsTasksRunHearsNothingMore) {
     TMainThread::ProcessPendingCalls();
     std::this_thread::sleep_for(5ms);
   }
-  TMainThread::Uninstall();
-  EXPECT_FALSE(view.Over.WaitFor(0));
-  EXPECT_TRUE(view.Done.empty());
+  EXPECT_FALSE(View.Over.WaitFor(0));
+  EXPECT_TRUE(View.Done.empty());
 }
 
 } // namespace
