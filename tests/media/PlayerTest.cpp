@@ -470,6 +470,11 @@ TEST_F(PlayerTest, BitmapSubtitlesAreDrawnWhileShownAndGoneAfter) {
   Player.Seek(0, true, 720000);
   EXPECT_TRUE(WaitFor([&] { return grabbed(Player.CurrentFrame(&pts)) > 0.95; })) << "at " << pts;
   EXPECT_EQ(pts, 720000);
+  // Past the next key frame (1 s), long after the subtitle began: the reader starts early enough.
+  Player.Seek(0, true, 1240000);
+  EXPECT_TRUE(WaitFor([&] { return grabbed(Player.CurrentFrame(&pts)) > 0.95; })) << "at " << pts;
+  EXPECT_EQ(pts, 1240000);
+  Player.Seek(0, true, 600000);
   Player.Resume();
   EXPECT_TRUE(WaitFor([&] { return Player.CurrentPTS() >= 1500000; }));
   Player.Pause();

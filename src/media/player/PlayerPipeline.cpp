@@ -2,6 +2,7 @@
 // threads, the audio callback and the clocks that keep sound and pictures together.
 #include <SDL2/SDL.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -35,6 +36,10 @@ namespace {
 constexpr int64_t MaxQueueBytes = 0xF00000;
 constexpr int64_t MinAudioQueueBytes = 0x50000;
 constexpr int MinFramesQueued = 5;
+// How far before a seek's target the reader starts when subtitles are shown, so that a subtitle that
+// began before the key frame the target lies after is read again; what lies before the target is
+// decoded and dropped.
+constexpr int64_t SubtitleLookBack = 5000000;
 constexpr double NoSyncThreshold = 10.0;
 constexpr double SyncThreshold = 0.01;
 constexpr int AudioDiffAverageCount = 20;
@@ -168,11 +173,17 @@ void TCustomPlayer::ReadThread(TPlayContext* context) {
     }
     if (context->SeekPending) {
       const int64_t target = context->SeekPosition;
-      const int64_t minimum = context->SeekRelative > 0 ? target - context->SeekRelative + 2 : INT64_MIN;
-      const int64_t maximum = context->SeekRelative < 0 ? target - context->SeekRelative - 2 : INT64_MAX;
-      int result = avformat_seek_file(format, -1, minimum, target, maximum, context->SeekFlags);
-      if (result < 0) result = av_seek_frame(format, -1, target, context->SeekFlags);
-      if (result < 0) result = av_seek_frame(format, -1, target, context->SeekFlags ^ AVSEEK_FLAG_BACKWARD);
+      const bool lookBack = context->SubtitleIndex >= 0 && !(context->SeekFlags & AVSEEK_FLAG_BYTE);
+      const int64_t readFrom =
+          lookBack ? std::min(target, std::max(target - SubtitleLookBack, context->StartTime)) : target;
+      const int64_t minimum =
+          !lookBack && context->SeekRelative > 0 ? target - context->SeekRelative + 2 : INT64_MIN;
+      const int64_t maximum = lookBack                    ? readFrom
+                              : context->SeekRelative < 0 ? target - context->SeekRelative - 2
+                                                          : INT64_MAX;
+      int result = avformat_seek_file(format, -1, minimum, readFrom, maximum, context->SeekFlags);
+      if (result < 0) result = av_seek_frame(format, -1, readFrom, context->SeekFlags);
+      if (result < 0) result = av_seek_frame(format, -1, readFrom, context->SeekFlags ^ AVSEEK_FLAG_BACKWARD);
       if (result < 0) {
         TFFLogger::Instance().LogFmt(this, llError, "%s: error while seeking",
                                      WideToNarrow(context->FileName).c_str());
