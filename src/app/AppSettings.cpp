@@ -4,15 +4,12 @@
 #include <filesystem>
 
 namespace kavro {
-namespace {
 
 bool MakeFolder(const std::string& folder) {
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   return std::filesystem::is_directory(folder, error);
 }
-
-} // namespace
 
 std::string DefaultOutputFolder() {
   const char* home = std::getenv("HOME");

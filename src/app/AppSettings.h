@@ -16,6 +16,8 @@ inline constexpr const char* SettingsSection = "settings";
 
 // $HOME/videoconverter: the output and snapshot folder when none is set.
 std::string DefaultOutputFolder();
+// Makes a folder with its missing parents; true when it exists afterwards.
+bool MakeFolder(const std::string& folder);
 // A folder with one trailing "/".
 std::string WithSeparator(const std::string& folder);
 

@@ -1,7 +1,5 @@
 #include "CatalogueList.h"
 
-#include <strings.h>
-
 #include "FormatCatalogue.h"
 #include "platform/Convert.h"
 
@@ -65,7 +63,7 @@ int TCatalogueList::SelectName(const std::string& name) {
   for (int row = 0; row < RowCount() && FItemIndex < 0; ++row)
     if (FRows[row].Text == wanted) FItemIndex = row;
   for (int row = 0; row < RowCount() && FItemIndex < 0; ++row)
-    if (strcasecmp(FRows[row].Text.c_str(), wanted.c_str()) == 0) FItemIndex = row;
+    if (SameText(FRows[row].Text, wanted)) FItemIndex = row;
   return FItemIndex;
 }
 

@@ -8,8 +8,6 @@
 #include "platform/MainThread.h"
 #include "platform/WideString.h"
 
-#include <filesystem>
-
 namespace kavro {
 namespace {
 
@@ -22,9 +20,7 @@ void AddThreads(std::string& optionText, int threads) {
 } // namespace
 
 std::string TConversionRun::MakeOwnFolder(const std::string& folder) {
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
-  if (!std::filesystem::is_directory(folder, error)) {
+  if (!MakeFolder(folder)) {
     FDialogs.ShowMessage("Cannot create output directory:" + folder, CaptionWarning);
     return "";
   }
@@ -104,7 +100,7 @@ bool TConversionRun::Start() {
   if (FStartTimeMap.empty()) return false;
 
   FRunning = true;
-  SetButtons({false, false, false, false, true, true, false});
+  FView.ShowButtons({false, false, false, false, true, true, false});
   FComponent.StartTask(1);
   return true;
 }
@@ -182,7 +178,7 @@ void TConversionRun::OnCustomHook(THookInfo& info) {
 void TConversionRun::OnTerminate(const TTerminateInfo& info) {
   if (info.TaskIndex < 0) {
     FRunning = false;
-    SetButtons({true, true, true, true, false, false, false});
+    FView.ShowButtons({true, true, true, true, false, false, false});
     FComponent.ClearTasks();
     FView.RunOver();
     return;
@@ -205,22 +201,18 @@ void TConversionRun::OnTerminate(const TTerminateInfo& info) {
 }
 
 void TConversionRun::Stop() {
-  SetButtons({true, false, false, false, false, false, false});
+  FView.ShowButtons({true, false, false, false, false, false, false});
   FComponent.Stop(true);
 }
 
 void TConversionRun::Pause() {
-  SetButtons({false, false, false, false, true, false, true});
+  FView.ShowButtons({false, false, false, false, true, false, true});
   FComponent.Pause();
 }
 
 void TConversionRun::Resume() {
-  SetButtons({false, false, false, false, true, true, false});
+  FView.ShowButtons({false, false, false, false, true, true, false});
   FComponent.Resume();
-}
-
-void TConversionRun::SetButtons(const TRunButtons& buttons) {
-  FView.ShowButtons(buttons);
 }
 
 } // namespace kavro

@@ -112,7 +112,6 @@ private:
   void OnProgress(const TProgressInfo& info);
   void OnCustomHook(THookInfo& info);
   void OnTerminate(const TTerminateInfo& info);
-  void SetButtons(const TRunButtons& buttons);
 
   TFFmpegVCL& FComponent;
   TAppSettings& FSettings;

@@ -1,10 +1,9 @@
 #include "EncoderNames.h"
 
-#include <strings.h>
-
 #include <string_view>
 
 #include "FormatKeys.h"
+#include "platform/Convert.h"
 
 namespace kavro {
 namespace {
@@ -81,10 +80,6 @@ constexpr TVolumeStep Volumes[] = {
     {25, 64},   {50, 128},  {75, 192},  {100, 256}, {125, 320}, {150, 384},
     {175, 448}, {200, 512}, {250, 640}, {300, 768}, {350, 896}, {400, 1024},
 };
-
-bool SameText(const std::string& a, std::string_view b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
 
 template <size_t Count>
 std::optional<std::string> Lookup(const TNamePair (&table)[Count], const std::string& display) {

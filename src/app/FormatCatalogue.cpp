@@ -1,7 +1,5 @@
 #include "FormatCatalogue.h"
 
-#include <strings.h>
-
 #include "FormatKeys.h"
 
 namespace kavro {
@@ -234,10 +232,6 @@ constexpr bool FitsNameTable(std::span<const TCatalogueCategory> catalogue) {
 }
 static_assert(std::size(GeneralCatalogue) == 28 && std::size(FlvCatalogue) == 3);
 static_assert(FitsNameTable(GeneralCatalogue) && FitsNameTable(FlvCatalogue));
-
-bool SameText(const std::string& a, std::string_view b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
 
 } // namespace
 

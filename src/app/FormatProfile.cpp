@@ -1,7 +1,5 @@
 #include "FormatProfile.h"
 
-#include <strings.h>
-
 #include "FormatKeys.h"
 
 namespace kavro {
@@ -44,7 +42,7 @@ constexpr TExtraInfo H264Extras[] = {
 bool Passes(TExtraTest test, const std::string& value) {
   switch (test) {
   case TExtraTest::IsTrue:
-    return strcasecmp(value.c_str(), "true") == 0;
+    return SameText(value, "true");
   case TExtraTest::AboveZero:
     return IsInteger(value) && StrToInt(value) > 0;
   case TExtraTest::ZeroOrMore:
@@ -89,7 +87,7 @@ int ReadDefaultIndex(const TIniFile& formats, int code, TFormatList list) {
 
 bool H264ExtraPasses(const std::string& key, const std::string& value) {
   for (const auto& extra : H264Extras)
-    if (strcasecmp(extra.Key, key.c_str()) == 0) return Passes(extra.Test, value);
+    if (SameText(extra.Key, key)) return Passes(extra.Test, value);
   return false;
 }
 

@@ -1,5 +1,7 @@
 #include "IniFile.h"
 
+#include "platform/Convert.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,24 +11,12 @@
 #include <fstream>
 #include <mutex>
 #include <optional>
-#include <strings.h>
 
 namespace kavro {
 namespace {
 
 // Read-modify-write of a file must not interleave between two threads of this process.
 std::mutex WriteLock;
-
-std::string Trim(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  const auto last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
-
-bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && strcasecmp(a.c_str(), b.c_str()) == 0;
-}
 
 std::vector<std::string> ReadLines(const std::string& fileName) {
   std::vector<std::string> lines;
@@ -77,7 +67,7 @@ TSectionRange FindSection(const std::vector<std::string>& lines, const std::stri
       range.End = i;
       return range;
     }
-    if (SameName(*name, section)) range.Header = i;
+    if (SameText(*name, section)) range.Header = i;
   }
   range.End = lines.size();
   return range;
@@ -88,7 +78,7 @@ std::optional<size_t> FindKey(const std::vector<std::string>& lines, const TSect
   if (range.Header == std::string::npos) return std::nullopt;
   for (size_t i = range.Header + 1; i < range.End; ++i) {
     const auto name = KeyName(lines[i]);
-    if (name && SameName(*name, key)) return i;
+    if (name && SameText(*name, key)) return i;
   }
   return std::nullopt;
 }

@@ -1,7 +1,6 @@
 #include "OptionBuilder.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -10,23 +9,13 @@
 #include "AVProbe.h"
 #include "FormatKeys.h"
 #include "ZoomOptions.h"
+#include "platform/Convert.h"
 #include "platform/Exceptions.h"
 
 namespace kavro {
 namespace {
 
 constexpr const char* AsSource = "as source";
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-  return text;
-}
-
-std::string TrimBlanks(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
 
 template <size_t N> bool OneOf(const std::string& word, const char* const (&words)[N]) {
   return std::find(std::begin(words), std::end(words), word) != std::end(words);
@@ -113,12 +102,12 @@ void TOptionBuilder::BuildOptions(const TlvFilesRecord& row, int formatCode, TOu
   if (row.TrimStart >= 0) input.StartTime = row.TrimStart;
   if (row.TrimLength > 0) output.RecordingTime = row.TrimLength;
 
-  ApplyTarget(Lower(format), output);
-  if (TrimBlanks(Choice("paraVideoEncoder", "")).empty()) {
+  ApplyTarget(LowerCase(format), output);
+  if (Trim(Choice("paraVideoEncoder", "")).empty()) {
     ApplyAudioOnly(output, input);
     return;
   }
-  ApplyVideoEncoder(Lower(format), output);
+  ApplyVideoEncoder(LowerCase(format), output);
   if (source.VideoStreamCount <= 0)
     output.DisableVideo = true;
   else
@@ -178,7 +167,7 @@ void TOptionBuilder::ApplyVideo(const TlvFilesRecord& row, const std::string& fo
   double rate = 0;
   if (frameRate != AsSource && NumberValue(frameRate, rate) && rate > 0) output.FrameRate = frameRate;
 
-  if (OneOf(Lower(format), Containers)) output.FileFormat = format;
+  if (OneOf(LowerCase(format), Containers)) output.FileFormat = format;
 
   int width = 0;
   int height = 0;
@@ -213,7 +202,7 @@ void TOptionBuilder::TargetSize(const TSourceFacts& source, const std::string& v
   }
   // H.263 takes only its own picture sizes; the size is settled first, so a default or a source's size
   // is brought to one as well.
-  if (Lower(videoCodec) == "h263" && !OneOf(Format("%dx%d", width, height), H263Sizes)) {
+  if (LowerCase(videoCodec) == "h263" && !OneOf(Format("%dx%d", width, height), H263Sizes)) {
     if (width > 352) {
       width = 704;
       height = 576;
@@ -228,7 +217,7 @@ void TOptionBuilder::ApplyAudio(TOutputOptions& output) const {
   std::string encoder = Choice("paraAudioEncoder", "");
   if (encoder == "libamr_nb") encoder = "libopencore_amrnb";
   output.AudioCodec = encoder;
-  if (TrimBlanks(encoder).empty()) output.DisableAudio = true;
+  if (Trim(encoder).empty()) output.DisableAudio = true;
   const std::string channels = Choice("paraChannel", "2");
   if (channels != AsSource && IsInteger(channels)) output.AudioChannels = StrToInt(channels);
   ApplyVolume(output);

@@ -1,23 +1,13 @@
 #include "PanelInput.h"
 
-#include <strings.h>
-
-#include <algorithm>
-#include <cctype>
-
 #include "FormatKeys.h"
+#include "platform/Convert.h"
 
 namespace kavro {
 namespace {
 
 bool IsDigitKey(char32_t key) {
   return key >= U'0' && key <= U'9';
-}
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
 }
 
 // Rounded toward zero to an even number; 2 where that gives 0.
@@ -44,7 +34,7 @@ TKeyVerdict VideoSizeKeyFilter(const std::string& text, char32_t key) {
 }
 
 TFrameSizeCheck CheckFrameSize(const std::string& text) {
-  if (Lower(text).find("as source") != std::string::npos) return {TFrameSizeVerdict::AsSource, ""};
+  if (LowerCase(text).find("as source") != std::string::npos) return {TFrameSizeVerdict::AsSource, ""};
   const auto x = text.rfind('x');
   if (x == std::string::npos) return {};
   const std::string widthText = text.substr(0, x);
@@ -58,7 +48,7 @@ TFrameSizeCheck CheckFrameSize(const std::string& text) {
 }
 
 bool IsAsSource(const std::string& text) {
-  return strcasecmp(text.c_str(), "as source") == 0;
+  return SameText(text, "as source");
 }
 
 bool IsVideoBitRateText(const std::string& text) {

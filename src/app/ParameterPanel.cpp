@@ -1,7 +1,5 @@
 #include "ParameterPanel.h"
 
-#include <strings.h>
-
 #include "EncoderNames.h"
 #include "FormatKeys.h"
 #include "FormatProfile.h"
@@ -100,7 +98,7 @@ void TComboModel::SetText(const std::string& text) {
 
 int TComboModel::IndexOf(const std::string& text) const {
   for (size_t i = 0; i < Items.size(); ++i)
-    if (strcasecmp(Items[i].c_str(), text.c_str()) == 0) return static_cast<int>(i);
+    if (SameText(Items[i], text)) return static_cast<int>(i);
   return -1;
 }
 

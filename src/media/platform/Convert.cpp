@@ -1,5 +1,7 @@
 #include "Convert.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <clocale>
 #include <cstdlib>
@@ -58,6 +60,12 @@ std::string LowerCase(std::string text) {
   for (char& c : text)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return text;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
 }
 
 std::string Trim(const std::string& text) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kavro {
 
@@ -15,6 +16,8 @@ double StrToFloat(const std::string& text);
 
 // ASCII lower case, as option names are compared.
 std::string LowerCase(std::string text);
+// Equal without regard to ASCII case, as names in settings and lists are compared.
+bool SameText(std::string_view a, std::string_view b);
 // Cuts spaces and control characters from both ends.
 std::string Trim(const std::string& text);
 
