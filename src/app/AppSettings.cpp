@@ -1,5 +1,7 @@
 #include "AppSettings.h"
 
+#include "FormatKeys.h"
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -57,6 +59,10 @@ std::string TAppSettings::FormatNameForCatalogue() const {
 void TAppSettings::SetFormat(int code, const std::string& name) {
   FIni.WriteString(SettingsSection, "FormatName", name);
   FIni.WriteInteger(SettingsSection, "FormatCode", code);
+}
+
+std::string TAppSettings::ZoomMode(int formatCode) const {
+  return FIni.ReadString(FormatSection(formatCode), "parazoom", "lbox");
 }
 
 int TAppSettings::OutputFormat() const {

@@ -41,6 +41,9 @@ public:
   std::string FormatNameForCatalogue() const;
   void SetFormat(int code, const std::string& name);
 
+  // The zoom mode of a format as the job list and the run read it (the panel has a default of its own).
+  std::string ZoomMode(int formatCode) const;
+
   int OutputFormat() const;
   void SetOutputFormat(int index);
 

@@ -120,7 +120,7 @@ bool TConversionRun::AddRow(int row, int formatCode, const std::string& folder,
   if (record.TrimStart >= 0) input.StartTime = record.TrimStart;
 
   const std::string outputPath = MakeOutputName(folder, record.SourceFile, extension);
-  record.ZoomMode = FSettings.Ini().ReadString(FormatSection(formatCode), "parazoom", "lbox");
+  record.ZoomMode = FSettings.ZoomMode(formatCode);
   TOutputOptions output;
   output.FileName = NarrowToWide(outputPath);
   const TSourceFacts facts = SourceFactsOf(probe);

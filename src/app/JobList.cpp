@@ -5,6 +5,7 @@
 
 #include "FFmpegVCL.h"
 #include "FormatKeys.h"
+#include "FormatProfile.h"
 #include "OutputNaming.h"
 #include "platform/WideString.h"
 
@@ -59,9 +60,9 @@ TJobList::TJobList(TAppSettings& settings, const TIniFile& formats, TAppDialogs&
     : FSettings(settings), FFormats(formats), FDialogs(dialogs), FProbe(std::move(probe)) {}
 
 int TJobList::AddFiles(const std::vector<std::string>& paths) {
-  const std::string section = FormatSection(FSettings.FormatCode());
-  const std::string extension = "." + FFormats.ReadString(section, "FileExt", "mp4");
-  const std::string zoomMode = FSettings.Ini().ReadString(section, "parazoom", "lbox");
+  const int code = FSettings.FormatCode();
+  const std::string extension = "." + FileExtOf(FFormats, code);
+  const std::string zoomMode = FSettings.ZoomMode(code);
   int added = 0;
   for (size_t i = 0; i < paths.size(); ++i) {
     const std::string& path = paths[i];
