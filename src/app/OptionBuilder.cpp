@@ -8,6 +8,7 @@
 
 #include "AVProbe.h"
 #include "FormatKeys.h"
+#include "FormatProfile.h"
 #include "ZoomOptions.h"
 #include "platform/Convert.h"
 #include "platform/Exceptions.h"
@@ -98,7 +99,7 @@ std::string TOptionBuilder::Choice(const std::string& key, const std::string& de
 void TOptionBuilder::BuildOptions(const TlvFilesRecord& row, int formatCode, TOutputOptions& output,
                                   const TSourceFacts& source, TInputOptions& input) {
   FSection = FormatSection(formatCode);
-  const std::string format = FFormats.ReadString(FSection, "Format", "null");
+  const std::string format = FormatWordOf(FFormats, formatCode);
   if (row.TrimStart >= 0) input.StartTime = row.TrimStart;
   if (row.TrimLength > 0) output.RecordingTime = row.TrimLength;
 
