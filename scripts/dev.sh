@@ -13,7 +13,7 @@ build_dir=${BUILD_DIR:-build}
 jobs=${JOBS:-$(nproc)}
 
 packages=(
-  g++ cmake ninja-build pkg-config clang-format
+  g++ cmake ninja-build pkg-config clang-format ccache
   libavcodec-extra libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
   libswresample-dev libavfilter-dev libavdevice-dev
   libsdl2-dev qt6-base-dev libjpeg-dev
@@ -34,10 +34,16 @@ install_missing() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# ccache keys on paths relative to the checkout, so a fresh clone elsewhere (CI) reuses what
+# an earlier build compiled.
+export CCACHE_BASEDIR="$top" CCACHE_NOHASHDIR=1
+
 configure_and_build() { # dir, extra cmake args...
   local dir=$1
   shift
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  local launcher=()
+  command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
 }
 
