@@ -40,6 +40,8 @@ std::string ErrorText(const std::string& prefix, int code) {
     text = "Not enough memory";
     break;
   case AVERROR(EINVAL):
+    text = "Invalid argument";
+    break;
   case AVERROR_INVALIDDATA:
     text = "Invalid data found when processing input";
     break;

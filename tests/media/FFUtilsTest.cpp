@@ -31,7 +31,9 @@ TEST(FFUtils, SizeText) {
 TEST(FFUtils, ErrorText) {
   EXPECT_EQ(ErrorText("a.avi", AVERROR(ENOENT)), "a.avi: No such file or directory");
   EXPECT_EQ(ErrorText("a.avi", AVERROR_INVALIDDATA), "a.avi: Invalid data found when processing input");
-  EXPECT_EQ(ErrorText("a.avi", -22), "a.avi: Invalid data found when processing input");
+  // A bad argument is not bad data: the two keep their own texts.
+  EXPECT_EQ(ErrorText("a.avi", AVERROR(EINVAL)), "a.avi: Invalid argument");
+  EXPECT_EQ(ErrorText("a.avi", -22), "a.avi: Invalid argument");
   EXPECT_EQ(ErrorText("a%d.jpg", -33), "a%d.jpg: Number syntax expected in filename");
   EXPECT_EQ(ErrorText("x", -1163346256), "x: Not yet implemented in FFmpeg");
   EXPECT_EQ(ErrorText("x", -10043), "x: Unsupported network protocol");

@@ -233,6 +233,11 @@ TEST_F(EngineTest, NumbersAndTheirErrors) {
   EXPECT_EQ(Settings().LimitFileSize, 5000000000LL);
   EXPECT_EQ(ErrorOf("dframes", "many"), "'many' is not a valid integer value");
   EXPECT_EQ(ErrorOf("dts_delta_threshold", "1,5"), "'1,5' is not a valid floating point value");
+  // Float settings end up in integer fields: values that are no number are refused like any text.
+  EXPECT_EQ(ErrorOf("aq", "nan"), "'nan' is not a valid floating point value");
+  EXPECT_EQ(ErrorOf("muxdelay", "inf"), "'inf' is not a valid floating point value");
+  EXPECT_EQ(ErrorOf("dts_delta_threshold", "1e39"), "'1e39' is not a valid floating point value");
+  EXPECT_FLOAT_EQ(Settings().AudioQScale, -99999.0f);
 }
 
 TEST_F(EngineTest, TimesAndDates) {
@@ -307,8 +312,9 @@ TEST_F(EngineTest, RatesSizesAndAspect) {
   EXPECT_FLOAT_EQ(Settings().FrameAspectRatio, 16.0f / 9);
   Engine.ParseOption("aspect", "1.5");
   EXPECT_FLOAT_EQ(Settings().FrameAspectRatio, 1.5f);
-  for (const char* bad : {"4:0", "abc", "0"})
-    EXPECT_EQ(ErrorOf("aspect", bad), "Incorrect aspect ratio specification.");
+  for (const char* bad : {"4:0", "abc", "0", "nan", "inf", "1e300"})
+    EXPECT_EQ(ErrorOf("aspect", bad), "Incorrect aspect ratio specification.") << bad;
+  EXPECT_FLOAT_EQ(Settings().FrameAspectRatio, 1.5f);
 }
 
 TEST_F(EngineTest, PixelAndSampleFormats) {
@@ -346,6 +352,9 @@ TEST_F(EngineTest, CropBandsAgainstTheCurrentSize) {
 TEST_F(EngineTest, QualityPassAndMatrices) {
   EXPECT_EQ(ErrorOf("qscale", "0"), "qscale must be > 0.0 and <= 255");
   EXPECT_EQ(ErrorOf("qscale", "256"), "qscale must be > 0.0 and <= 255");
+  for (const char* notANumber : {"nan", "-nan", "inf", "-inf", "infinity"})
+    EXPECT_EQ(ErrorOf("qscale", notANumber), "qscale must be > 0.0 and <= 255") << notANumber;
+  EXPECT_FLOAT_EQ(Settings().VideoQScale, 0.0f);
   Engine.ParseOption("qscale", "4.5");
   EXPECT_FLOAT_EQ(Settings().VideoQScale, 4.5f);
   EXPECT_EQ(ErrorOf("pass", "3"), "pass number can be only 1 or 2");

@@ -1,8 +1,10 @@
 // The option table of the engine and the way ParseOption walks it.
+#include <cmath>
 #include <cstring>
 
 #include "engine/CustomFFmpeg.h"
 #include "platform/Convert.h"
+#include "platform/Exceptions.h"
 
 namespace kavro {
 
@@ -23,7 +25,11 @@ void TCustomFFmpeg::OptInt(const std::string&, const std::string& value) {
 
 template <float TTaskSettings::*Field>
 void TCustomFFmpeg::OptFloat(const std::string&, const std::string& value) {
-  FSettings.*Field = static_cast<float>(StrToFloat(value));
+  // Every float setting ends up in an integer field somewhere; "nan" or "inf" there is no number.
+  const double number = StrToFloat(value);
+  if (!std::isfinite(static_cast<float>(number)))
+    throw EConvertError("'" + value + "' is not a valid floating point value");
+  FSettings.*Field = static_cast<float>(number);
 }
 
 template <std::string TTaskSettings::*Field>

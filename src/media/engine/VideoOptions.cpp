@@ -1,5 +1,6 @@
 // Handlers of the video options, and the codec, tag and new-stream handlers that the audio and
 // subtitle options share.
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -70,7 +71,8 @@ void TCustomFFmpeg::OptAspect(const std::string&, const std::string& value) {
       aspect = 0;
     }
   }
-  if (aspect == 0) throw FFmpegException("Incorrect aspect ratio specification.");
+  if (aspect == 0 || !std::isfinite(static_cast<float>(aspect)))
+    throw FFmpegException("Incorrect aspect ratio specification.");
   FSettings.FrameAspectRatio = static_cast<float>(aspect);
 }
 
@@ -111,7 +113,8 @@ void TCustomFFmpeg::OptCrop(const std::string& name, const std::string& value) {
 
 void TCustomFFmpeg::OptQScale(const std::string&, const std::string& value) {
   const double quality = StrToFloat(value);
-  if (quality <= 0 || quality > 255) throw FFmpegException("qscale must be > 0.0 and <= 255");
+  // Written so that "nan" fails the range too.
+  if (!(quality > 0 && quality <= 255)) throw FFmpegException("qscale must be > 0.0 and <= 255");
   FSettings.VideoQScale = static_cast<float>(quality);
 }
 
