@@ -1,14 +1,9 @@
 #include "HookModules.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
-#include <climits>
-#include <cstdlib>
 #include <map>
 #include <mutex>
-
-#include "platform/Convert.h"
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -19,41 +14,21 @@ namespace kavro {
 namespace {
 
 std::mutex GModulesLock;               // guards GModules: tasks of the process share the loaded modules
-std::map<std::string, void*> GModules; // file name in lower case → module handle
+std::map<std::string, void*> GModules; // file name exactly as given → module handle
 
-std::string UpperCase(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
-}
-
-// Loads the module with its own folder first in the search path, once per process.
+// Loads the module once per process. The name is used as given: a path opens that very file, whose
+// own dependencies come from its run path; the working folder and PATH of a process whose other
+// threads are running are left alone. Names differing in case are different files.
 void* LoadModule(const std::string& fileName) {
   std::lock_guard lock(GModulesLock);
-  const std::string key = LowerCase(fileName);
-  if (const auto found = GModules.find(key); found != GModules.end()) return found->second;
-  const size_t slash = fileName.rfind('/');
-  char saved[PATH_MAX] = "";
-  const bool hasFolder = slash != std::string::npos && getcwd(saved, sizeof saved);
-  if (hasFolder) {
-    const std::string folder = fileName.substr(0, slash == 0 ? 1 : slash);
-    if (chdir(folder.c_str()) == 0) {
-      const char* path = std::getenv("PATH");
-      const std::string oldPath = path ? path : "";
-      if (UpperCase(oldPath).find(UpperCase(folder)) == std::string::npos)
-        setenv("PATH", (folder + ":" + oldPath).c_str(), 1);
-    }
-  }
+  if (const auto found = GModules.find(fileName); found != GModules.end()) return found->second;
   void* module = dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
-  const char* failure = module ? nullptr : dlerror();
-  if (hasFolder && chdir(saved) != 0) {
-    // The folder we came from is gone; nothing to go back to.
-  }
   if (!module) {
+    const char* failure = dlerror();
     av_log(nullptr, AV_LOG_ERROR, "%s\n", failure ? failure : "cannot load module");
     return nullptr;
   }
-  GModules[key] = module;
+  GModules[fileName] = module;
   return module;
 }
 

@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <SDL2/SDL.h>
+#include <dlfcn.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <set>
 #include <vector>
@@ -13,6 +18,7 @@
 #include "FFmpegLogger.h"
 #include "FFmpegVCL.h"
 #include "FixtureMedia.h"
+#include "HookModules.h"
 #include "Previewer.h"
 #include "fixtures/FrameCounter.h"
 #include "platform/Bitmap.h"
@@ -252,6 +258,43 @@ TEST_F(FrameHookTest, HookModuleFailures) {
   EXPECT_NE(errorOf("/nowhere/module.so"), "no error");
   EXPECT_EQ(errorOf(std::string(KAVRO_HOOK_FULL) + "|128"), "no error");
   EXPECT_TRUE(engine.OutputFileCount() == 0);
+}
+
+// Other threads run while a module loads: the working folder and PATH stay as they are, and a
+// file is known by its exact name.
+TEST(HookModules, LoadedByTheirExactPathWithoutProcessWideChanges) {
+  const std::string folder = OutputFolder();
+  const std::string upper = folder + "Hook.so";
+  const std::string lower = folder + "hook.so";
+  for (const std::string& copy : {upper, lower})
+    std::filesystem::copy_file(KAVRO_HOOK_FULL, copy, std::filesystem::copy_options::overwrite_existing);
+  char workingFolder[PATH_MAX];
+  ASSERT_NE(getcwd(workingFolder, sizeof workingFolder), nullptr);
+  const char* pathBefore = std::getenv("PATH");
+  const std::string searchPath = pathBefore ? pathBefore : "";
+
+  THookChain chain;
+  ASSERT_EQ(AddHookModule(chain, {upper, "9"}), 0);
+  ASSERT_EQ(AddHookModule(chain, {lower, "9"}), 0);
+  ASSERT_EQ(AddHookModule(chain, {upper, "9"}), 0);
+  const char* pathAfter = std::getenv("PATH");
+  EXPECT_EQ(pathAfter ? pathAfter : "", searchPath);
+  char folderAfter[PATH_MAX];
+  ASSERT_NE(getcwd(folderAfter, sizeof folderAfter), nullptr);
+  EXPECT_STREQ(folderAfter, workingFolder);
+  ASSERT_EQ(chain.size(), 3u);
+  EXPECT_NE(chain[0].Process, chain[1].Process) << "two files, two modules";
+  EXPECT_EQ(chain[0].Process, chain[2].Process) << "one file is loaded once";
+  for (const std::string& module : {upper, lower}) {
+    void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(handle, nullptr) << module << " was never loaded";
+    const auto loadFolder = reinterpret_cast<const char* (*)()>(dlsym(handle, "LoadFolder"));
+    ASSERT_NE(loadFolder, nullptr);
+    EXPECT_STREQ(loadFolder(), workingFolder) << "the folder while " << module << " loaded";
+    dlclose(handle);
+  }
+  ReleaseHookModules(chain);
+  EXPECT_TRUE(chain.empty());
 }
 
 TEST_F(FrameHookTest, CopiedVideoCannotBeHookedOrPreviewed) {

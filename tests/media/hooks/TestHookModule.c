@@ -3,6 +3,7 @@
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 typedef struct {
   uint8_t* data[4];
@@ -39,4 +40,15 @@ void Process(void* context, TPicture* picture, int pixelFormat, int width, int h
 
 void Release(void* context) {
   free(context);
+}
+
+/* The working folder of the process while the module was being loaded, for the loader's tests. */
+static char LoadFolderText[4096];
+
+__attribute__((constructor)) static void RememberLoadFolder(void) {
+  if (!getcwd(LoadFolderText, sizeof LoadFolderText)) LoadFolderText[0] = 0;
+}
+
+const char* LoadFolder(void) {
+  return LoadFolderText;
 }
