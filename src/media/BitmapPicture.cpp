@@ -59,6 +59,8 @@ bool TBitmapPicture::FromPicture(const AVFrame* picture) {
 
 bool TBitmapPicture::ToPicture(AVFrame* picture) {
   TBitmap& bitmap = Bitmap();
+  // A bitmap resized by whoever drew on it no longer fits the picture's rows.
+  if (bitmap.Width() != picture->width || bitmap.Height() != picture->height) return false;
   if (SameLayout(picture)) {
     for (int y = 0; y < picture->height; ++y)
       std::memcpy(picture->data[0] + static_cast<ptrdiff_t>(y) * picture->linesize[0], bitmap.ScanLine(y),

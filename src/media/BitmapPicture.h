@@ -25,7 +25,7 @@ public:
   // The picture into the bitmap, at the picture's size; False when no scaler context can be made.
   bool FromPicture(const AVFrame* picture);
   // The bitmap back into the picture given last to FromPicture; False when no scaler context can be
-  // made.
+  // made or the bitmap's size is no longer the picture's.
   bool ToPicture(AVFrame* picture);
   // Frees the bitmap and both scaler contexts.
   void Reset();

@@ -22,6 +22,7 @@
 #include "Previewer.h"
 #include "fixtures/FrameCounter.h"
 #include "platform/Bitmap.h"
+#include "platform/Exceptions.h"
 #include "platform/WideString.h"
 
 extern "C" {
@@ -186,6 +187,33 @@ TEST_F(FrameHookTest, StopHookEndsTheCalls) {
   options.DisableAudio = true;
   Convert("av.mp4", "once.avi", options);
   EXPECT_EQ(calls, 1);
+}
+
+// The bitmap's rows are copied back into a picture of the decoded size: a handler that resizes the
+// bitmap fails its task instead of making the engine read or write past either.
+TEST_F(FrameHookTest, AHandlerThatResizesTheBitmapFailsTheTask) {
+  for (const auto& [width, height] : {std::pair{160, 120}, std::pair{640, 480}, std::pair{321, 240}}) {
+    Component.ClearTasks();
+    Result = TTerminateInfo{-2, false, true, "not run"};
+    int calls = 0;
+    Component.OnCustomHook = [&](TObject*, THookInfo* info) {
+      ++calls;
+      if (info->FrameNumber == 5) info->Bitmap->SetSize(width, height);
+      PaintRed(*info->Bitmap);
+    };
+    TOutputOptions options;
+    options.HookEnabled = true;
+    options.DisableAudio = true;
+    ASSERT_EQ(Component.AddTask(NarrowToWide(Fixture("av.mp4"))), 0) << Component.LastErrMsg();
+    ASSERT_TRUE(Component.SetOutputFile(0, NarrowToWide(Out + "resized.avi"), &options))
+        << Component.LastErrMsg();
+    Component.StartTask(0);
+    EXPECT_FALSE(Result.Finished) << width << "x" << height;
+    EXPECT_TRUE(Result.Exception);
+    EXPECT_EQ(Result.ExceptionMsg,
+              Format("OnCustomHook changed the picture size from 320x240 to %dx%d", width, height));
+    EXPECT_EQ(calls, 5);
+  }
 }
 
 TEST_F(FrameHookTest, HookSizeIsTheInputsAndPreviewsTheOutputs) {

@@ -1,7 +1,10 @@
 // The frame hooks of a task: the custom hook and hook modules on decoded pictures, and the preview
 // of the pictures given to the encoder. Worker thread.
+#include "FFUtils.h"
 #include "FFmpegLogger.h"
 #include "engine/CustomFFmpeg.h"
+#include "engine/FFmpegException.h"
+#include "platform/Exceptions.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -48,6 +51,11 @@ void TCustomFFmpeg::RunCustomHook(AVFrame* picture, int64_t pts) {
       logger.Log(this, llError, std::string("Error occurs OnCustomHook: ") + e.what());
       update = false;
     }
+    const TBitmap& bitmap = FHookPicture.Bitmap();
+    if (update && (bitmap.Width() != picture->width || bitmap.Height() != picture->height))
+      // Its rows no longer fit the picture: copying them back would run past one or the other.
+      throw FFmpegException(Format("OnCustomHook changed the picture size from %dx%d to %dx%d",
+                                   picture->width, picture->height, bitmap.Width(), bitmap.Height()));
     if (update) {
       // What the hook drew goes into a picture of our own: the one given may be the decoder's.
       AVFrame* drawn =
@@ -59,7 +67,8 @@ void TCustomFFmpeg::RunCustomHook(AVFrame* picture, int64_t pts) {
       } else {
         av_frame_copy_props(drawn, picture);
         av_frame_unref(picture);
-        av_frame_ref(picture, drawn);
+        const int referenced = av_frame_ref(picture, drawn);
+        if (referenced < 0) throw FFmpegException(ErrorText("OnCustomHook picture", referenced));
       }
     }
   }
