@@ -67,8 +67,8 @@ void TCustomFFmpeg::RunCustomHook(AVFrame* picture, int64_t pts) {
       } else {
         av_frame_copy_props(drawn, picture);
         av_frame_unref(picture);
-        const int referenced = av_frame_ref(picture, drawn);
-        if (referenced < 0) throw FFmpegException(ErrorText("OnCustomHook picture", referenced));
+        if (const int referenced = av_frame_ref(picture, drawn); referenced < 0)
+          throw FFmpegException(ErrorText("Cannot pass on the prepared picture", referenced));
       }
     }
   }

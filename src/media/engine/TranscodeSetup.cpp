@@ -368,6 +368,10 @@ void TCustomFFmpeg::OpenDecoders() {
 }
 
 void TCustomFFmpeg::SetUpBitstreamFilters(TOutputStreamState& ost) {
+  const auto failure = [&ost](const std::string& filterName) {
+    return Format("%s failed for stream %d, codec %s", filterName.c_str(), ost.Stream->index,
+                  ost.Encoder ? ost.Encoder->codec->name : "copy");
+  };
   for (const TBitstreamFilterSpec& spec : ost.Setup->BitstreamFilters) {
     const AVBitStreamFilter* filter = av_bsf_get_by_name(spec.Name.c_str());
     AVBSFContext* context = nullptr;
@@ -379,17 +383,18 @@ void TCustomFFmpeg::SetUpBitstreamFilters(TOutputStreamState& ost) {
     const AVCodecParameters* input = ost.BitstreamFilters.size() > 1
                                          ? ost.BitstreamFilters[ost.BitstreamFilters.size() - 2]->par_out
                                          : ost.Stream->codecpar;
-    avcodec_parameters_copy(context->par_in, input);
+    if (const int copied = avcodec_parameters_copy(context->par_in, input); copied < 0)
+      throw FFmpegException(ErrorText(failure(spec.Name), copied));
     context->time_base_in = ost.Stream->time_base;
     if (!spec.Arguments.empty() && av_set_options_string(context, spec.Arguments.c_str(), "=", ":") < 0)
-      throw FFmpegException(Format("%s failed for stream %d, codec %s", spec.Name.c_str(), ost.Stream->index,
-                                   ost.Encoder ? ost.Encoder->codec->name : "copy"));
-    if (av_bsf_init(context) < 0)
-      throw FFmpegException(Format("%s failed for stream %d, codec %s", spec.Name.c_str(), ost.Stream->index,
-                                   ost.Encoder ? ost.Encoder->codec->name : "copy"));
+      throw FFmpegException(failure(spec.Name));
+    if (av_bsf_init(context) < 0) throw FFmpegException(failure(spec.Name));
   }
-  if (!ost.BitstreamFilters.empty())
-    avcodec_parameters_copy(ost.Stream->codecpar, ost.BitstreamFilters.back()->par_out);
+  if (ost.BitstreamFilters.empty()) return;
+  // The stream takes what the last filter gives out.
+  if (const int copied = avcodec_parameters_copy(ost.Stream->codecpar, ost.BitstreamFilters.back()->par_out);
+      copied < 0)
+    throw FFmpegException(ErrorText(failure(ost.Setup->BitstreamFilters.back().Name), copied));
 }
 
 void TCustomFFmpeg::CopyMetadataMaps() {

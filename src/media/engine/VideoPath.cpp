@@ -189,7 +189,8 @@ void TCustomFFmpeg::PrepareDecodedPicture(TInputStreamState& ist, AVFrame* pictu
   if (!customHook && hookModules) ProcessHookModules(copy, pts);
   av_frame_copy_props(copy, picture);
   av_frame_unref(picture);
-  av_frame_ref(picture, copy);
+  if (const int referenced = av_frame_ref(picture, copy); referenced < 0)
+    throw FFmpegException(ErrorText("Cannot pass on the prepared picture", referenced));
   if (customHook) RunCustomHook(picture, pts);
 }
 

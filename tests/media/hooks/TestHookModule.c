@@ -1,5 +1,9 @@
 /* A frame hook module for the tests: paints a block of the given brightness into the top-left corner
-   of the luma plane. Built three times: whole, without Process and without Configure. */
+   of the luma plane. Built three times: whole, without Process and without Configure. With the words
+   "failref N" after the brightness, the N-th call asks the test program to fail the next picture
+   reference made on the worker. */
+#define _GNU_SOURCE
+#include <dlfcn.h>
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -12,6 +16,8 @@ typedef struct {
 
 typedef struct {
   int Brightness;
+  int FailReferenceAt;
+  int Calls;
 } TContext;
 
 #ifndef KAVRO_NO_CONFIGURE
@@ -23,6 +29,7 @@ int Configure(void** context, int argc, char* argv[]) {
     free(state);
     return -1;
   }
+  if (argc > 3 && strcmp(argv[2], "failref") == 0) state->FailReferenceAt = atoi(argv[3]);
   *context = state;
   return 0;
 }
@@ -30,7 +37,13 @@ int Configure(void** context, int argc, char* argv[]) {
 
 #ifndef KAVRO_NO_PROCESS
 void Process(void* context, TPicture* picture, int pixelFormat, int width, int height, int64_t pts) {
-  const int brightness = context ? ((TContext*)context)->Brightness : 255;
+  TContext* state = context;
+  const int brightness = state ? state->Brightness : 255;
+  if (state && ++state->Calls == state->FailReferenceAt) {
+    void (*failNext)(void) = NULL;
+    *(void**)&failNext = dlsym(RTLD_DEFAULT, "KavroFailNextPictureReference"); /* POSIX's way to a function */
+    if (failNext) failNext();
+  }
   (void)pixelFormat;
   (void)pts;
   for (int y = 0; y < 32 && y < height; ++y)
