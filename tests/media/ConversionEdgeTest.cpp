@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <cmath>
 #include <fstream>
 #include <mutex>
 
@@ -10,7 +13,9 @@
 #include "FFmpegLogger.h"
 #include "FFmpegVCL.h"
 #include "FixtureMedia.h"
+#include "engine/CpuTimeLimit.h"
 #include "fixtures/MediaReader.h"
+#include "platform/Event.h"
 #include "platform/WideString.h"
 
 extern "C" {
@@ -160,6 +165,55 @@ TEST_F(ConversionEdgeTest, ProgramChaptersAndSubtitles) {
   ASSERT_EQ(probe.FormatContext()->nb_chapters, 2u);
   EXPECT_EQ(probe.SubtitleStreamCount(), 1);
   EXPECT_THAT(probe.GetInfoText(), HasSubstr("Subtitle: ass"));
+}
+
+// A looped input never ends by itself: the CPU time limit ends the run, and the process limit it
+// set for the run is given back afterwards.
+TEST_F(ConversionEdgeTest, TheCpuTimeLimitEndsALoopedConversion) {
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_CPU, &before), 0);
+  TFFmpegVCL component;
+  ASSERT_TRUE(component.LoadAVLib(L""));
+  component.TriggerEventInMainThread = false;
+  TTerminateInfo result{-2, false, true, "not started"};
+  TEvent ended;
+  component.OnTerminate = [&](TObject*, const TTerminateInfo& info) {
+    if (info.TaskIndex != 0) return;
+    result = info;
+    ended.SetEvent();
+  };
+  std::mutex lock; // the reports come from the worker
+  rlim_t softDuringRun = RLIM_INFINITY;
+  component.OnProgress = [&](TObject*, TProgressInfo*) {
+    rlimit during{};
+    getrlimit(RLIMIT_CPU, &during);
+    std::lock_guard guard(lock);
+    softDuringRun = during.rlim_cur;
+  };
+  TInputOptions inputOptions;
+  inputOptions.ExtOptions = "loop_input=1";
+  ASSERT_EQ(component.AddTask(NarrowToWide(Fixture("av.mp4")), &inputOptions), 0) << component.LastErrMsg();
+  TOutputOptions options;
+  options.DisableAudio = true;
+  options.ExtOptions = "timelimit=1";
+  ASSERT_TRUE(component.SetOutputFile(0, NarrowToWide(Out + "looped.avi"), &options))
+      << component.LastErrMsg();
+  const double startCpu = TCpuTimeLimit::ProcessCpuSeconds();
+  component.StartTask(1);
+  const bool endedInTime = ended.WaitFor(60000);
+  if (!endedInTime) component.Stop(true);
+  ASSERT_TRUE(endedInTime) << "the looped conversion ran on for a minute";
+  EXPECT_FALSE(result.Finished);
+  EXPECT_EQ(result.ExceptionMsg, "CPU time limit exceeded");
+  EXPECT_GE(TCpuTimeLimit::ProcessCpuSeconds() - startCpu, 1.0);
+  {
+    std::lock_guard guard(lock);
+    EXPECT_LE(softDuringRun, static_cast<rlim_t>(std::ceil(startCpu + 1.0)) + 1);
+  }
+  rlimit after{};
+  ASSERT_EQ(getrlimit(RLIMIT_CPU, &after), 0);
+  EXPECT_EQ(after.rlim_cur, before.rlim_cur);
+  EXPECT_EQ(after.rlim_max, before.rlim_max);
 }
 
 } // namespace

@@ -194,7 +194,11 @@ TEST_F(EngineTest, DoNothingRefusedAndTodoOptions) {
   EXPECT_EQ(ErrorOf("y", ""), "no error");
   EXPECT_TRUE(Logged("Do nothing: option - y", llInfo));
   EXPECT_EQ(ErrorOf("timelimit", "10"), "no error");
-  EXPECT_TRUE(Logged("Warning: -timelimit not implemented on Windows", llWarning));
+  EXPECT_EQ(Settings().CpuTimeLimit, 10);
+  EXPECT_FALSE(Logged("Warning: -timelimit not implemented on Windows", llWarning));
+  EXPECT_EQ(ErrorOf("timelimit", "soon"), "'soon' is not a valid integer value");
+  EXPECT_EQ(ErrorOf("timelimit", "-1"), "timelimit must be >= 0 seconds");
+  EXPECT_EQ(Settings().CpuTimeLimit, 10);
   Engine.ParseOption("threads", "0");
   EXPECT_EQ(Settings().Threads, 0);
   for (const char* pad : {"padtop", "padbottom", "padleft", "padright", "padcolor"})

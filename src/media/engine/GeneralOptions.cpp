@@ -67,8 +67,11 @@ void TCustomFFmpeg::OptDoNothing(const std::string& name, const std::string&) {
   TFFLogger::Instance().Log(this, llInfo, "Do nothing: option - " + name);
 }
 
-void TCustomFFmpeg::OptTimeLimit(const std::string&, const std::string&) {
-  TFFLogger::Instance().Log(this, llWarning, "Warning: -timelimit not implemented on Windows");
+// Seconds of CPU time the run may take; the run holds the limit (TCpuTimeLimit).
+void TCustomFFmpeg::OptTimeLimit(const std::string&, const std::string& value) {
+  const int seconds = StrToInt(value);
+  if (seconds < 0) throw FFmpegException("timelimit must be >= 0 seconds");
+  FSettings.CpuTimeLimit = seconds;
 }
 
 void TCustomFFmpeg::OptPadding(const std::string&, const std::string&) {

@@ -40,6 +40,7 @@ void CloseCodecs(std::vector<AVCodecContext**>& codecs) {
 
 void TCustomFFmpeg::RunConversion() {
   FRun = std::make_unique<TRunState>();
+  FRun->CpuLimit.Start(FSettings.CpuTimeLimit);
   SetUpRun();
   MainLoop();
   FinishRun();
@@ -143,6 +144,7 @@ void TCustomFFmpeg::MainLoop() {
   while (!StopRequested()) {
     WaitWhilePaused();
     if (StopRequested()) break;
+    if (run.CpuLimit.Exceeded()) throw FFmpegException("CPU time limit exceeded");
     const int fileIndex = ChooseInputFile();
     if (fileIndex < 0) {
       if (FJoinMode || run.NoPacketCount == 0) break;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/CpuTimeLimit.h"
 #include "engine/FileTables.h"
 #include "engine/FramePool.h"
 
@@ -138,6 +139,7 @@ struct TRunState {
   AVFrame* Filtered = nullptr;       // what a filter graph gives
   TFramePool HookPictures;           // the copies that deinterlacing and hooks work on
   FILE* VStatsFile = nullptr;
+  TCpuTimeLimit CpuLimit;
 
   TRunState();
   TRunState(const TRunState&) = delete;

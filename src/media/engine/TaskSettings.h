@@ -53,6 +53,7 @@ struct TTaskSettings {
   std::vector<TMetaDataMap> MetaDataMaps;
   int64_t RecordingTime = INT64_MAX;
   int64_t LimitFileSize = 0;
+  int CpuTimeLimit = 0; // seconds of CPU time a run may take; 0 none
   int64_t StartTime = 0;
   int64_t InputTsOffset = 0;
   // Time-stamp scale per input file and stream; 0 = none.
