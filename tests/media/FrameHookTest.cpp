@@ -264,8 +264,15 @@ TEST_F(FrameHookTest, HookModulesFromTheVhookOption) {
   }
 }
 
+// The chain of an engine, which the engine keeps to itself.
+class THookChainEngine : public TFFmpeg {
+public:
+  size_t ModuleCount() const { return FHookModules.size(); }
+  bool ModulesOn() const { return HasHookModules(); }
+};
+
 TEST_F(FrameHookTest, HookModuleFailures) {
-  TFFmpeg engine;
+  THookChainEngine engine;
   engine.ResetTask();
   const auto errorOf = [&](const std::string& value) {
     try {
@@ -275,17 +282,23 @@ TEST_F(FrameHookTest, HookModuleFailures) {
     }
     return std::string("no error");
   };
-  EXPECT_EQ(errorOf(KAVRO_HOOK_NO_PROCESS),
-            std::string("Failed to add video hook function: ") + KAVRO_HOOK_NO_PROCESS);
+  const std::string refused = "Failed to add video hook function: ";
+  EXPECT_EQ(errorOf(KAVRO_HOOK_NO_PROCESS), refused + KAVRO_HOOK_NO_PROCESS);
   EXPECT_TRUE(Logged(std::string("Failed to find Process entrypoint in ") + KAVRO_HOOK_NO_PROCESS));
+  EXPECT_FALSE(engine.ModulesOn());
   EXPECT_EQ(errorOf(KAVRO_HOOK_NO_CONFIGURE), "no error");
-  EXPECT_NE(errorOf(std::string(KAVRO_HOOK_NO_CONFIGURE) + " 7"), "no error");
+  const std::string withArgument = std::string(KAVRO_HOOK_NO_CONFIGURE) + " 7";
+  EXPECT_EQ(errorOf(withArgument), refused + withArgument);
   EXPECT_TRUE(Logged(std::string("Failed to find Configure entrypoint in ") + KAVRO_HOOK_NO_CONFIGURE));
-  EXPECT_NE(errorOf(std::string(KAVRO_HOOK_FULL) + " 7 fail"), "no error");
+  const std::string failing = std::string(KAVRO_HOOK_FULL) + " 7 fail";
+  EXPECT_EQ(errorOf(failing), refused + failing);
   EXPECT_TRUE(Logged(std::string("Failed to Configure ") + KAVRO_HOOK_FULL));
-  EXPECT_NE(errorOf("/nowhere/module.so"), "no error");
+  EXPECT_EQ(errorOf("/nowhere/module.so"), refused + "/nowhere/module.so");
+  EXPECT_TRUE(Logged("/nowhere/module.so: cannot open shared object file: No such file or directory"));
   EXPECT_EQ(errorOf(std::string(KAVRO_HOOK_FULL) + "|128"), "no error");
-  EXPECT_TRUE(engine.OutputFileCount() == 0);
+  // Only the modules that loaded and configured are in the chain.
+  EXPECT_EQ(engine.ModuleCount(), 2u);
+  EXPECT_TRUE(engine.ModulesOn());
 }
 
 // Other threads run while a module loads: the working folder and PATH stay as they are, and a

@@ -272,7 +272,8 @@ TEST_F(EngineTest, MapsScalesAndMetadata) {
   EXPECT_EQ(ErrorOf("metadata", "title"), "Missing =");
   while (static_cast<int>(Settings().StreamMaps.size()) < MaxStreamMaps)
     Engine.ParseOption("map", "0.0");
-  EXPECT_NE(ErrorOf("map", "0.0"), "no error");
+  EXPECT_EQ(ErrorOf("map", "0.0"), Format("Too many map options: at most %d", MaxStreamMaps));
+  EXPECT_EQ(static_cast<int>(Settings().StreamMaps.size()), MaxStreamMaps);
 }
 
 TEST_F(EngineTest, ForcedFormat) {
