@@ -3,7 +3,7 @@
 // RLIMIT_CPU stands at the earliest deadline of the runs holding one, and the signal it brings only
 // marks that a deadline may have passed, so the process and its other tasks live on. Each run asks
 // Exceeded and ends itself. A deadline counts the process's CPU time from the start of the run.
-// Start and the destructor on the run's thread; Exceeded on the same thread.
+// Start and Exceeded on the run's thread; the destructor on any thread (the shared state is locked).
 #pragma once
 
 namespace kavro {
