@@ -51,9 +51,10 @@ void TCustomFFmpeg::RunCustomHook(AVFrame* picture, int64_t pts) {
       logger.Log(this, llError, std::string("Error occurs OnCustomHook: ") + e.what());
       update = false;
     }
+    // A resized bitmap's rows no longer fit the picture: copying them back would run past one or
+    // the other.
     const TBitmap& bitmap = FHookPicture.Bitmap();
     if (update && (bitmap.Width() != picture->width || bitmap.Height() != picture->height))
-      // Its rows no longer fit the picture: copying them back would run past one or the other.
       throw FFmpegException(Format("OnCustomHook changed the picture size from %dx%d to %dx%d",
                                    picture->width, picture->height, bitmap.Width(), bitmap.Height()));
     if (update) {
