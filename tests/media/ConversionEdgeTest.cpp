@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <cmath>
 #include <mutex>
 
 #include "AVProbe.h"
@@ -11,6 +12,7 @@
 #include "FFmpegVCL.h"
 #include "FixtureMedia.h"
 #include "fixtures/MediaReader.h"
+#include "fixtures/Tone.h"
 #include "platform/WideString.h"
 
 extern "C" {
@@ -69,6 +71,44 @@ protected:
     std::string error;
     if (!reader.Open(Out + output, error)) return 0;
     return reader.ReadPictures(reader.BestStream(AVMEDIA_TYPE_VIDEO), 1000).size();
+  }
+
+  // What an output holds of the stepped-tone clip: its pictures and which part of the source its
+  // sound came from.
+  struct TCut {
+    size_t Pictures = 0;
+    int FirstCounter = -1;
+    double PictureTime = 0;  // time stamp of the first picture, s
+    double SoundSource = -1; // where in the source the sound begins, s
+    double SoundTime = 0;    // time stamp of the first sample, s
+    double SoundLength = 0;  // s
+  };
+  TCut Measure(const std::string& output) {
+    TCut cut;
+    fixtures::TMediaReader pictures, sound;
+    std::string error;
+    if (!pictures.Open(Out + output, error) || !sound.Open(Out + output, error)) {
+      ADD_FAILURE() << output << ": " << error;
+      return cut;
+    }
+    if (const int video = pictures.BestStream(AVMEDIA_TYPE_VIDEO); video >= 0) {
+      const std::vector<fixtures::TPicture> read = pictures.ReadPictures(video, 1000);
+      cut.Pictures = read.size();
+      if (!read.empty()) {
+        cut.FirstCounter = read[0].Counter;
+        cut.PictureTime = read[0].Time;
+      }
+    }
+    if (const int audio = sound.BestStream(AVMEDIA_TYPE_AUDIO); audio >= 0) {
+      int rate = 0, channels = 0;
+      const std::vector<int16_t> samples = sound.ReadSound(audio, 100, rate, channels, &cut.SoundTime);
+      if (rate > 0 && channels > 0) {
+        const int count = static_cast<int>(samples.size()) / channels;
+        cut.SoundSource = fixtures::StepSourceStart(samples.data(), count, channels, rate);
+        cut.SoundLength = static_cast<double>(count) / rate;
+      }
+    }
+    return cut;
   }
 
   std::string Out;
@@ -160,6 +200,71 @@ TEST_F(ConversionEdgeTest, ProgramChaptersAndSubtitles) {
   ASSERT_EQ(probe.FormatContext()->nb_chapters, 2u);
   EXPECT_EQ(probe.SubtitleStreamCount(), 1);
   EXPECT_THAT(probe.GetInfoText(), HasSubstr("Subtitle: ass"));
+}
+
+// The clip steps.mp4 has a key frame every second and a tone whose pitch changes every second. An
+// audio frame lasts at most 1,152 samples (26 ms at 44,100 Hz); finding the change of pitch adds 10 ms.
+constexpr double SoundTolerance = 0.04;
+
+TEST_F(ConversionEdgeTest, AnInputStartTimeCutsSoundAndPicturesAtTheTarget) {
+  // Re-encoded into every kind of container: 1.5 s lies half a second after a key frame.
+  for (const char* output : {"cut.mp4", "cut.avi", "cut.mkv", "cut.flv", "cut.mpg", "cut.wav"}) {
+    SCOPED_TRACE(output);
+    const TTerminateInfo result = Convert("steps.mp4", output, "t=2", "ss=1.5");
+    ASSERT_TRUE(result.Finished) << result.ExceptionMsg;
+    const TCut cut = Measure(output);
+    if (!std::string(output).ends_with(".wav")) {
+      EXPECT_NEAR(static_cast<double>(cut.Pictures), 50, 1);
+      EXPECT_EQ(cut.FirstCounter, 38); // the first picture at or after 1.5 s
+    }
+    EXPECT_NEAR(cut.SoundSource, 1.5, SoundTolerance);
+    EXPECT_NEAR(cut.SoundLength, 2.0, SoundTolerance);
+  }
+  // Sound alone stops at the recording time too.
+  ASSERT_TRUE(Convert("steps.wav", "alone.wav", "t=3\nvn=1", "ss=2").Finished);
+  const TCut alone = Measure("alone.wav");
+  EXPECT_NEAR(alone.SoundSource, 2.0, SoundTolerance);
+  EXPECT_NEAR(alone.SoundLength, 3.0, 0.001);
+}
+
+TEST_F(ConversionEdgeTest, AnInputStartTimeCutsCopiedStreamsInStep) {
+  // On a key frame, copied pictures and sound both begin at the target.
+  for (const char* output : {"keyed.mp4", "keyed.mkv", "keyed.flv"}) {
+    SCOPED_TRACE(output);
+    ASSERT_TRUE(Convert("steps.mp4", output, "t=2\nvcodec=copy\nacodec=copy", "ss=1").Finished);
+    const TCut cut = Measure(output);
+    EXPECT_NEAR(static_cast<double>(cut.Pictures), 50, 1);
+    EXPECT_EQ(cut.FirstCounter, 25);
+    EXPECT_NEAR(cut.SoundSource, 1.0, SoundTolerance);
+    EXPECT_NEAR(cut.SoundLength, 2.0, SoundTolerance);
+    EXPECT_NEAR(cut.SoundTime - cut.PictureTime, 0, SoundTolerance);
+  }
+  // Between key frames the pictures begin at the key frame before the target, the sound at the
+  // target, half a second later on the same clock.
+  ASSERT_TRUE(Convert("steps.mp4", "between.mkv", "t=2\nvcodec=copy\nacodec=copy", "ss=1.5").Finished);
+  const TCut between = Measure("between.mkv");
+  EXPECT_EQ(between.FirstCounter, 25);
+  EXPECT_NEAR(static_cast<double>(between.Pictures), 63, 1); // 1.0 s up to 3.5 s
+  EXPECT_NEAR(between.SoundSource, 1.5, SoundTolerance);
+  EXPECT_NEAR(between.SoundTime - between.PictureTime, 0.5, SoundTolerance);
+  ASSERT_TRUE(Convert("steps.wav", "copied.wav", "t=2\nacodec=copy", "ss=1.5").Finished);
+  const TCut copied = Measure("copied.wav");
+  EXPECT_NEAR(copied.SoundSource, 1.5, SoundTolerance);
+  EXPECT_NEAR(copied.SoundLength, 2.0, SoundTolerance);
+}
+
+TEST_F(ConversionEdgeTest, ANegativeInputOffsetShiftsEveryStream) {
+  ASSERT_TRUE(Convert("steps.mp4", "early.mp4", "", "itsoffset=-1").Finished);
+  const TCut early = Measure("early.mp4");
+  EXPECT_EQ(early.FirstCounter, 25);
+  EXPECT_NEAR(static_cast<double>(early.Pictures), 125, 1);
+  EXPECT_NEAR(early.SoundSource, 1.0, SoundTolerance);
+  EXPECT_NEAR(early.SoundTime - early.PictureTime, 0, SoundTolerance);
+  // An offset that moves the whole input before the output's beginning leaves nothing to convert.
+  const TTerminateInfo gone = Convert("av.mp4", "gone.mp4", "", "itsoffset=-100");
+  EXPECT_TRUE(gone.Exception);
+  EXPECT_THAT(gone.ExceptionMsg, HasSubstr("nothing of the input lies after its start"));
+  EXPECT_FALSE(std::ifstream(Out + "gone.mp4").good());
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Opening an input file: the pending settings that an input consumes, and those it hands on to
 // the outputs created afterwards.
+#include <algorithm>
 #include <cmath>
 
 #include "FFUtils.h"
@@ -141,6 +142,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& fileName) {
     return false;
   }
 
+  const int64_t inputStart = FSettings.StartTime;
   int64_t seekTarget = FSettings.StartTime;
   if (input->Context->start_time != AV_NOPTS_VALUE) seekTarget += input->Context->start_time;
   if (FSettings.StartTime != 0) {
@@ -212,9 +214,26 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& fileName) {
     }
     input->Decoders.push_back(decoder);
   }
-  if (input->Context->duration != AV_NOPTS_VALUE && input->Context->duration > ExpectedDuration())
-    SetExpectedDuration(input->Context->duration);
   input->TsOffset = FSettings.InputTsOffset - (FSettings.CopyTimestamps ? 0 : seekTarget);
+  // The seek lands on a key frame before the target; what lies before it is not converted. Nor is
+  // what a negative offset moves before the output's beginning.
+  if (inputStart != 0) input->StartCut = seekTarget + input->TsOffset;
+  if (FSettings.InputTsOffset < 0) input->StartCut = std::max<int64_t>(input->StartCut, 0);
+  if (input->Context->duration != AV_NOPTS_VALUE) {
+    const int64_t beginning = input->Context->start_time == AV_NOPTS_VALUE ? 0 : input->Context->start_time;
+    const int64_t end = beginning + input->Context->duration + input->TsOffset;
+    if (input->StartCut != INT64_MIN && end <= input->StartCut) {
+      SetLastErrorText(Format("%s: nothing of the input lies after its start (start time %0.3f s, offset "
+                              "%0.3f s, duration %0.3f s)",
+                              name.c_str(), static_cast<double>(inputStart) / 1000000,
+                              static_cast<double>(FSettings.InputTsOffset) / 1000000,
+                              static_cast<double>(input->Context->duration) / 1000000));
+      TFFLogger::Instance().Log(this, llError, LastErrorText());
+      return false;
+    }
+    const int64_t remaining = input->StartCut == INT64_MIN ? input->Context->duration : end - input->StartCut;
+    if (remaining > ExpectedDuration()) SetExpectedDuration(remaining);
+  }
   if (Verbose >= 0) av_dump_format(input->Context, InputFileCount(), input->Context->url, 0);
   FInputCodecCount += static_cast<int>(input->Decoders.size());
   FInputFiles.push_back(std::move(input));
