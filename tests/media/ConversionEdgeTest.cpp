@@ -261,6 +261,7 @@ TEST_F(ConversionEdgeTest, ANegativeInputOffsetShiftsEveryStream) {
   EXPECT_NEAR(early.SoundSource, 1.0, SoundTolerance);
   EXPECT_NEAR(early.SoundTime - early.PictureTime, 0, SoundTolerance);
   // An offset that moves the whole input before the output's beginning leaves nothing to convert.
+  std::remove((Out + "gone.mp4").c_str());
   const TTerminateInfo gone = Convert("av.mp4", "gone.mp4", "", "itsoffset=-100");
   EXPECT_TRUE(gone.Exception);
   EXPECT_THAT(gone.ExceptionMsg, HasSubstr("nothing of the input lies after its start"));

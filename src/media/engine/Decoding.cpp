@@ -91,7 +91,9 @@ void TCustomFFmpeg::DispatchDecoded(TInputStreamState& ist, AVFrame* frame, AVSu
     const int64_t ahead = ist.Pts - (av_gettime() - ist.StartTime);
     if (ahead > 1000) std::this_thread::sleep_for(std::chrono::milliseconds(ahead / 1000));
   }
-  if (ist.Pts < WindowStart(ist.FileIndex) || ist.Pts >= WindowEnd(ist.FileIndex)) {
+  // Sound was cut to the window above.
+  if (type != AVMEDIA_TYPE_AUDIO &&
+      (ist.Pts < WindowStart(ist.FileIndex) || ist.Pts >= WindowEnd(ist.FileIndex))) {
     if (ist.Graph) // keep the graph empty
       while (av_buffersink_get_frame(ist.GraphOutput, run.Filtered) >= 0)
         av_frame_unref(run.Filtered);

@@ -48,7 +48,8 @@ int64_t TCustomFFmpeg::WindowEnd(int fileIndex) const {
 }
 
 bool TCustomFFmpeg::TrimToWindow(TInputStreamState& ist, AVFrame* samples) {
-  const int64_t start = WindowStart(ist.FileIndex);
+  // With audio sync the audio path's own correction drops what comes before the start.
+  const int64_t start = FSettings.AudioSyncMethod != 0 ? INT64_MIN : WindowStart(ist.FileIndex);
   const int64_t end = WindowEnd(ist.FileIndex);
   const int rate = samples->sample_rate;
   if (rate <= 0 || samples->nb_samples <= 0) return ist.Pts >= start && ist.Pts < end;
