@@ -227,6 +227,23 @@ TEST_F(ConversionEdgeTest, AnInputStartTimeCutsSoundAndPicturesAtTheTarget) {
   EXPECT_NEAR(alone.SoundLength, 3.0, 0.001);
 }
 
+TEST_F(ConversionEdgeTest, AnInputStartTimeFindsThePicturesInEveryInputContainer) {
+  // Program and transport streams have no index: a seek by time stamps may land after the key frame
+  // the target needs. The first picture is the one at the target, whatever the container.
+  const struct {
+    const char* Input;
+    int FirstCounter; // -1: not read (the picture is scaled)
+  } inputs[] = {{"pal.mpg", 15}, {"programs.ts", -1}, {"av.avi", 15}, {"av.mkv", 15}, {"ntsc.avi", 18}};
+  for (const auto& input : inputs) {
+    SCOPED_TRACE(input.Input);
+    ASSERT_TRUE(Convert(input.Input, "from.mkv", "t=0.4", "ss=0.6").Finished);
+    const TCut cut = Measure("from.mkv");
+    EXPECT_NEAR(static_cast<double>(cut.Pictures), input.Input == std::string("ntsc.avi") ? 12 : 10, 1);
+    if (input.FirstCounter >= 0) EXPECT_EQ(cut.FirstCounter, input.FirstCounter);
+    EXPECT_NEAR(cut.SoundLength, 0.4, SoundTolerance);
+  }
+}
+
 TEST_F(ConversionEdgeTest, AnInputStartTimeCutsCopiedStreamsInStep) {
   // On a key frame, copied pictures and sound both begin at the target.
   for (const char* output : {"keyed.mp4", "keyed.mkv", "keyed.flv"}) {
