@@ -246,7 +246,7 @@ TEST_F(ConversionEdgeTest, AnInputStartTimeFindsThePicturesInEveryInputContainer
 
 TEST_F(ConversionEdgeTest, AnInputStartTimeCutsCopiedStreamsInStep) {
   // On a key frame, copied pictures and sound both begin at the target.
-  for (const char* output : {"keyed.mp4", "keyed.mkv", "keyed.flv"}) {
+  for (const char* output : {"keyed.mp4", "keyed.mkv", "keyed.flv", "keyed.avi"}) {
     SCOPED_TRACE(output);
     ASSERT_TRUE(Convert("steps.mp4", output, "t=2\nvcodec=copy\nacodec=copy", "ss=1").Finished);
     const TCut cut = Measure(output);
@@ -264,6 +264,13 @@ TEST_F(ConversionEdgeTest, AnInputStartTimeCutsCopiedStreamsInStep) {
   EXPECT_NEAR(static_cast<double>(between.Pictures), 63, 1); // 1.0 s up to 3.5 s
   EXPECT_NEAR(between.SoundSource, 1.5, SoundTolerance);
   EXPECT_NEAR(between.SoundTime - between.PictureTime, 0.5, SoundTolerance);
+  // A program stream copied from its key frame at 0.48 s (MPEG-2 and MP2 suit no other clip).
+  ASSERT_TRUE(Convert("pal.mpg", "keyed.mpg", "t=0.4\nvcodec=copy\nacodec=copy", "ss=0.48").Finished);
+  const TCut program = Measure("keyed.mpg");
+  EXPECT_EQ(program.FirstCounter, 12);
+  EXPECT_NEAR(static_cast<double>(program.Pictures), 10, 1);
+  EXPECT_NEAR(program.SoundLength, 0.4, SoundTolerance);
+  EXPECT_NEAR(program.SoundTime - program.PictureTime, 0, SoundTolerance);
   ASSERT_TRUE(Convert("steps.wav", "copied.wav", "t=2\nacodec=copy", "ss=1.5").Finished);
   const TCut copied = Measure("copied.wav");
   EXPECT_NEAR(copied.SoundSource, 1.5, SoundTolerance);
