@@ -286,7 +286,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& fileName) {
                               name.c_str(), static_cast<double>(inputStart) / 1000000,
                               static_cast<double>(FSettings.InputTsOffset) / 1000000,
                               static_cast<double>(input->Context->duration) / 1000000));
-      TFFLogger::Instance().Log(this, llError, LastErrorText());
+      TFFLogger::Instance().Log(this, llVerbose, LastErrorText());
       return false;
     }
     const int64_t remaining = input->StartCut == INT64_MIN ? input->Context->duration : end - input->StartCut;
