@@ -16,6 +16,7 @@
 #include "engine/CpuTimeLimit.h"
 #include "fixtures/MediaReader.h"
 #include "platform/Event.h"
+#include "fixtures/Tone.h"
 #include "platform/WideString.h"
 
 extern "C" {
@@ -74,6 +75,44 @@ protected:
     std::string error;
     if (!reader.Open(Out + output, error)) return 0;
     return reader.ReadPictures(reader.BestStream(AVMEDIA_TYPE_VIDEO), 1000).size();
+  }
+
+  // What an output holds of the stepped-tone clip: its pictures and which part of the source its
+  // sound came from.
+  struct TCut {
+    size_t Pictures = 0;
+    int FirstCounter = -1;
+    double PictureTime = 0;  // time stamp of the first picture, s
+    double SoundSource = -1; // where in the source the sound begins, s
+    double SoundTime = 0;    // time stamp of the first sample, s
+    double SoundLength = 0;  // s
+  };
+  TCut Measure(const std::string& output) {
+    TCut cut;
+    fixtures::TMediaReader pictures, sound;
+    std::string error;
+    if (!pictures.Open(Out + output, error) || !sound.Open(Out + output, error)) {
+      ADD_FAILURE() << output << ": " << error;
+      return cut;
+    }
+    if (const int video = pictures.BestStream(AVMEDIA_TYPE_VIDEO); video >= 0) {
+      const std::vector<fixtures::TPicture> read = pictures.ReadPictures(video, 1000);
+      cut.Pictures = read.size();
+      if (!read.empty()) {
+        cut.FirstCounter = read[0].Counter;
+        cut.PictureTime = read[0].Time;
+      }
+    }
+    if (const int audio = sound.BestStream(AVMEDIA_TYPE_AUDIO); audio >= 0) {
+      int rate = 0, channels = 0;
+      const std::vector<int16_t> samples = sound.ReadSound(audio, 100, rate, channels, &cut.SoundTime);
+      if (rate > 0 && channels > 0) {
+        const int count = static_cast<int>(samples.size()) / channels;
+        cut.SoundSource = fixtures::StepSourceStart(samples.data(), count, channels, rate);
+        cut.SoundLength = static_cast<double>(count) / rate;
+      }
+    }
+    return cut;
   }
 
   std::string Out;
@@ -214,6 +253,96 @@ TEST_F(ConversionEdgeTest, TheCpuTimeLimitEndsALoopedConversion) {
   ASSERT_EQ(getrlimit(RLIMIT_CPU, &after), 0);
   EXPECT_EQ(after.rlim_cur, before.rlim_cur);
   EXPECT_EQ(after.rlim_max, before.rlim_max);
+}
+
+// The clip steps.mp4 has a key frame every second and a tone whose pitch changes every second. An
+// audio frame lasts at most 1,152 samples (26 ms at 44,100 Hz); finding the change of pitch adds 10 ms.
+constexpr double SoundTolerance = 0.04;
+
+TEST_F(ConversionEdgeTest, AnInputStartTimeCutsSoundAndPicturesAtTheTarget) {
+  // Re-encoded into every kind of container: 1.5 s lies half a second after a key frame.
+  for (const char* output : {"cut.mp4", "cut.avi", "cut.mkv", "cut.flv", "cut.mpg", "cut.wav"}) {
+    SCOPED_TRACE(output);
+    const TTerminateInfo result = Convert("steps.mp4", output, "t=2", "ss=1.5");
+    ASSERT_TRUE(result.Finished) << result.ExceptionMsg;
+    const TCut cut = Measure(output);
+    if (!std::string(output).ends_with(".wav")) {
+      EXPECT_EQ(cut.Pictures, 50u);    // no picture more than two seconds hold
+      EXPECT_EQ(cut.FirstCounter, 38); // the first picture at or after 1.5 s
+    }
+    EXPECT_NEAR(cut.SoundSource, 1.5, SoundTolerance);
+    EXPECT_NEAR(cut.SoundLength, 2.0, SoundTolerance);
+  }
+  // Sound alone stops at the recording time too.
+  ASSERT_TRUE(Convert("steps.wav", "alone.wav", "t=3\nvn=1", "ss=2").Finished);
+  const TCut alone = Measure("alone.wav");
+  EXPECT_NEAR(alone.SoundSource, 2.0, SoundTolerance);
+  EXPECT_NEAR(alone.SoundLength, 3.0, 0.001);
+}
+
+TEST_F(ConversionEdgeTest, AnInputStartTimeFindsThePicturesInEveryInputContainer) {
+  // Program and transport streams have no index: a seek by time stamps may land after the key frame
+  // the target needs. The first picture is the one at the target, whatever the container.
+  const struct {
+    const char* Input;
+    int FirstCounter; // -1: not read (the picture is scaled)
+  } inputs[] = {{"pal.mpg", 15}, {"programs.ts", -1}, {"av.avi", 15}, {"av.mkv", 15}, {"ntsc.avi", 18}};
+  for (const auto& input : inputs) {
+    SCOPED_TRACE(input.Input);
+    ASSERT_TRUE(Convert(input.Input, "from.mkv", "t=0.4", "ss=0.6").Finished);
+    const TCut cut = Measure("from.mkv");
+    EXPECT_NEAR(static_cast<double>(cut.Pictures), input.Input == std::string("ntsc.avi") ? 12 : 10, 1);
+    if (input.FirstCounter >= 0) EXPECT_EQ(cut.FirstCounter, input.FirstCounter);
+    EXPECT_NEAR(cut.SoundLength, 0.4, SoundTolerance);
+  }
+}
+
+TEST_F(ConversionEdgeTest, AnInputStartTimeCutsCopiedStreamsInStep) {
+  // On a key frame, copied pictures and sound both begin at the target.
+  for (const char* output : {"keyed.mp4", "keyed.mkv", "keyed.flv", "keyed.avi"}) {
+    SCOPED_TRACE(output);
+    ASSERT_TRUE(Convert("steps.mp4", output, "t=2\nvcodec=copy\nacodec=copy", "ss=1").Finished);
+    const TCut cut = Measure(output);
+    EXPECT_NEAR(static_cast<double>(cut.Pictures), 50, 1);
+    EXPECT_EQ(cut.FirstCounter, 25);
+    EXPECT_NEAR(cut.SoundSource, 1.0, SoundTolerance);
+    EXPECT_NEAR(cut.SoundLength, 2.0, SoundTolerance);
+    EXPECT_NEAR(cut.SoundTime - cut.PictureTime, 0, SoundTolerance);
+  }
+  // Between key frames the pictures begin at the key frame before the target, the sound at the
+  // target, half a second later on the same clock.
+  ASSERT_TRUE(Convert("steps.mp4", "between.mkv", "t=2\nvcodec=copy\nacodec=copy", "ss=1.5").Finished);
+  const TCut between = Measure("between.mkv");
+  EXPECT_EQ(between.FirstCounter, 25);
+  EXPECT_NEAR(static_cast<double>(between.Pictures), 63, 1); // 1.0 s up to 3.5 s
+  EXPECT_NEAR(between.SoundSource, 1.5, SoundTolerance);
+  EXPECT_NEAR(between.SoundTime - between.PictureTime, 0.5, SoundTolerance);
+  // A program stream copied from its key frame at 0.48 s (MPEG-2 and MP2 suit no other clip).
+  ASSERT_TRUE(Convert("pal.mpg", "keyed.mpg", "t=0.4\nvcodec=copy\nacodec=copy", "ss=0.48").Finished);
+  const TCut program = Measure("keyed.mpg");
+  EXPECT_EQ(program.FirstCounter, 12);
+  EXPECT_NEAR(static_cast<double>(program.Pictures), 10, 1);
+  EXPECT_NEAR(program.SoundLength, 0.4, SoundTolerance);
+  EXPECT_NEAR(program.SoundTime - program.PictureTime, 0, SoundTolerance);
+  ASSERT_TRUE(Convert("steps.wav", "copied.wav", "t=2\nacodec=copy", "ss=1.5").Finished);
+  const TCut copied = Measure("copied.wav");
+  EXPECT_NEAR(copied.SoundSource, 1.5, SoundTolerance);
+  EXPECT_NEAR(copied.SoundLength, 2.0, SoundTolerance);
+}
+
+TEST_F(ConversionEdgeTest, ANegativeInputOffsetShiftsEveryStream) {
+  ASSERT_TRUE(Convert("steps.mp4", "early.mp4", "", "itsoffset=-1").Finished);
+  const TCut early = Measure("early.mp4");
+  EXPECT_EQ(early.FirstCounter, 25);
+  EXPECT_NEAR(static_cast<double>(early.Pictures), 125, 1);
+  EXPECT_NEAR(early.SoundSource, 1.0, SoundTolerance);
+  EXPECT_NEAR(early.SoundTime - early.PictureTime, 0, SoundTolerance);
+  // An offset that moves the whole input before the output's beginning leaves nothing to convert.
+  std::remove((Out + "gone.mp4").c_str());
+  const TTerminateInfo gone = Convert("av.mp4", "gone.mp4", "", "itsoffset=-100");
+  EXPECT_TRUE(gone.Exception);
+  EXPECT_THAT(gone.ExceptionMsg, HasSubstr("nothing of the input lies after its start"));
+  EXPECT_FALSE(std::ifstream(Out + "gone.mp4").good());
 }
 
 } // namespace

@@ -267,6 +267,11 @@ TEST_F(ConversionTest, JoinedInputsLastAboutTheirSum) {
   EXPECT_EQ(pictures[74].Counter, 74);
   EXPECT_EQ(pictures[75].Counter, 0);
   EXPECT_EQ(pictures[149].Counter, 74);
+  // The progress follows the joined output to its end, not the first input.
+  ASSERT_FALSE(Progress.empty());
+  const TProgressInfo& last = Progress.back();
+  EXPECT_NEAR(static_cast<double>(last.CurrentDuration), 6000000, 120000);
+  EXPECT_NEAR(static_cast<double>(last.CurrentDuration) / static_cast<double>(last.TotalDuration), 1.0, 0.03);
 }
 
 TEST_F(ConversionTest, AnEncoderThatCannotOpenLeavesNoFile) {

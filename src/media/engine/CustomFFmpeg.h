@@ -256,6 +256,14 @@ protected:
   int DrainEncoder(TOutputStreamState& ost);
   void WriteOutputPacket(TOutputStreamState& ost, AVPacket* packet);
   void CopyPacket(TOutputStreamState& ost, TInputStreamState& ist, const AVPacket* packet);
+  // The part of an input that is written, in µs of the run's time line: from the start (INT64_MIN:
+  // from the beginning) to the end of the recording time (INT64_MAX: to the end).
+  int64_t WindowStart(int fileIndex) const;
+  int64_t WindowEnd(int fileIndex) const;
+  // Cuts decoded sound to the window, to the sample; False when nothing of the frame is in it.
+  bool TrimToWindow(TInputStreamState& ist, AVFrame* samples);
+  // Copies a packet that lies in the window; copied video starts at the key frame before the start.
+  void CopyInWindow(TOutputStreamState& ost, TInputStreamState& ist, const AVPacket* packet);
   int ProcessInputPacket(int inputStream, const AVPacket* packet);
   void DispatchDecoded(TInputStreamState& ist, AVFrame* frame, AVSubtitle* subtitle);
   void FlushEncoders(TInputStreamState& ist);

@@ -83,14 +83,17 @@ void TCustomFFmpeg::DispatchDecoded(TInputStreamState& ist, AVFrame* frame, AVSu
     PrepareDecodedPicture(ist, frame);
     if (ist.Graph && av_buffersrc_add_frame_flags(ist.GraphInput, frame, AV_BUFFERSRC_FLAG_KEEP_REF) < 0)
       throw FFmpegException("Error while filtering the picture");
-  } else if (type == AVMEDIA_TYPE_AUDIO && FSettings.AudioVolume != 256) {
-    ApplyVolume(frame, FSettings.AudioVolume);
+  } else if (type == AVMEDIA_TYPE_AUDIO) {
+    if (!TrimToWindow(ist, frame)) return;
+    if (FSettings.AudioVolume != 256) ApplyVolume(frame, FSettings.AudioVolume);
   }
   if (FSettings.ReadAtNativeRate) {
     const int64_t ahead = ist.Pts - (av_gettime() - ist.StartTime);
     if (ahead > 1000) std::this_thread::sleep_for(std::chrono::milliseconds(ahead / 1000));
   }
-  if (FSettings.StartTime != 0 && ist.Pts < FSettings.StartTime) {
+  // Sound was cut to the window above.
+  if (type != AVMEDIA_TYPE_AUDIO &&
+      (ist.Pts < WindowStart(ist.FileIndex) || ist.Pts >= WindowEnd(ist.FileIndex))) {
     if (ist.Graph) // keep the graph empty
       while (av_buffersink_get_frame(ist.GraphOutput, run.Filtered) >= 0)
         av_frame_unref(run.Filtered);
@@ -192,11 +195,11 @@ int TCustomFFmpeg::ProcessInputPacket(int inputStream, const AVPacket* packet) {
     else if (parameters->codec_type == AVMEDIA_TYPE_VIDEO && ist.Stream->avg_frame_rate.num)
       ist.NextPts += av_rescale_q(1, av_inv_q(ist.Stream->avg_frame_rate), Microseconds);
   }
-  if (packet && (FSettings.StartTime == 0 || ist.Pts >= FSettings.StartTime))
+  if (packet)
     for (auto& ost : run.OutputStreams)
       if (run.InputStreams[static_cast<size_t>(ost->SourceIndex)].get() == &ist && ost->Setup->StreamCopy &&
           (!FJoinMode || ost->FileIndex == ist.FileIndex))
-        CopyPacket(*ost, ist, packet);
+        CopyInWindow(*ost, ist, packet);
   return 0;
 }
 

@@ -21,6 +21,9 @@ namespace kavro {
 struct TInputFile {
   AVFormatContext* Context = nullptr;
   int64_t TsOffset = 0; // µs
+  // Where the part of the input to convert begins, in µs after the offset (an input start time, or
+  // zero when a negative offset moves the input's beginning before the output's); INT64_MIN: nowhere.
+  int64_t StartCut = INT64_MIN;
   bool LoopInput = false;
   int Threads = 1; // of its decoders
   // The decoder forced for each stream by name; null: the one for the stream's codec.

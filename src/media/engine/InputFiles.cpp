@@ -1,6 +1,8 @@
 // Opening an input file: the pending settings that an input consumes, and those it hands on to
 // the outputs created afterwards.
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "FFUtils.h"
 #include "FFmpegLoader.h"
@@ -57,6 +59,63 @@ bool SelectProgram(AVFormatContext* context, int programId) {
       context->streams[program->stream_index[s]]->discard = AVDISCARD_DEFAULT;
   }
   return found;
+}
+
+// The latest of the first key pictures of the video streams from the current position (µs);
+// AV_NOPTS_VALUE when some stream shows none within a bounded number of packets.
+int64_t LatestFirstKeyTime(AVFormatContext* context, AVPacket* packet) {
+  constexpr int MaxPackets = 5000;
+  std::vector<bool> waiting(context->nb_streams);
+  int left = 0;
+  for (unsigned i = 0; i < context->nb_streams; ++i)
+    if (context->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+        context->streams[i]->discard < AVDISCARD_ALL &&
+        !(context->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+      waiting[i] = true;
+      ++left;
+    }
+  int64_t latest = INT64_MIN;
+  for (int read = 0; left > 0 && read < MaxPackets && av_read_frame(context, packet) >= 0; ++read) {
+    const int stream = packet->stream_index;
+    const int64_t stamp = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+    if (stream >= 0 && static_cast<unsigned>(stream) < waiting.size() && waiting[stream] &&
+        (packet->flags & AV_PKT_FLAG_KEY) && stamp != AV_NOPTS_VALUE) {
+      waiting[stream] = false;
+      --left;
+      latest = std::max(latest, av_rescale_q(stamp, context->streams[stream]->time_base, AV_TIME_BASE_Q));
+    }
+    av_packet_unref(packet);
+  }
+  return left > 0 || latest == INT64_MIN ? AV_NOPTS_VALUE : latest;
+}
+
+// Seeks so that the pictures read next begin at key frames at or before the target. Demuxers without
+// an index search by time stamps and can land just after the key frame the target needs, which
+// would lose every picture up to the next one; the landing is checked and the aim moved back.
+int SeekBeforeTarget(AVFormatContext* context, int64_t target) {
+  int64_t aim = target;
+  int result = av_seek_frame(context, -1, aim, AVSEEK_FLAG_BACKWARD);
+  const int64_t first = context->start_time == AV_NOPTS_VALUE ? 0 : context->start_time;
+  AVPacket* packet = av_packet_alloc();
+  if (!packet) return result;
+  for (int64_t step = 1000000; result >= 0; step *= 2) {
+    const int64_t key = LatestFirstKeyTime(context, packet);
+    if (key == AV_NOPTS_VALUE || key <= target) {
+      result = av_seek_frame(context, -1, aim, AVSEEK_FLAG_BACKWARD);
+      break;
+    }
+    if (aim <= first) {
+      // Even the beginning, found by time, lands late: read from the first byte.
+      result = (context->iformat->flags & AVFMT_NO_BYTE_SEEK)
+                   ? av_seek_frame(context, -1, aim, AVSEEK_FLAG_BACKWARD)
+                   : av_seek_frame(context, -1, 0, AVSEEK_FLAG_BYTE);
+      break;
+    }
+    aim = std::max(first, target - step);
+    result = av_seek_frame(context, -1, aim, AVSEEK_FLAG_BACKWARD);
+  }
+  av_packet_free(&packet);
+  return result;
 }
 
 } // namespace
@@ -141,10 +200,11 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& fileName) {
     return false;
   }
 
+  const int64_t inputStart = FSettings.StartTime;
   int64_t seekTarget = FSettings.StartTime;
   if (input->Context->start_time != AV_NOPTS_VALUE) seekTarget += input->Context->start_time;
   if (FSettings.StartTime != 0) {
-    if (av_seek_frame(input->Context, -1, seekTarget, AVSEEK_FLAG_BACKWARD) < 0 && Verbose > 0)
+    if (SeekBeforeTarget(input->Context, seekTarget) < 0 && Verbose > 0)
       TFFLogger::Instance().LogFmt(this, llWarning, "%s: could not seek to position %0.3f", name.c_str(),
                                    static_cast<double>(seekTarget) / 1000000);
     FSettings.StartTime = 0;
@@ -212,9 +272,26 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& fileName) {
     }
     input->Decoders.push_back(decoder);
   }
-  if (input->Context->duration != AV_NOPTS_VALUE && input->Context->duration > ExpectedDuration())
-    SetExpectedDuration(input->Context->duration);
   input->TsOffset = FSettings.InputTsOffset - (FSettings.CopyTimestamps ? 0 : seekTarget);
+  // The seek lands on a key frame before the target; what lies before it is not converted. Nor is
+  // what a negative offset moves before the output's beginning.
+  if (inputStart != 0) input->StartCut = seekTarget + input->TsOffset;
+  if (FSettings.InputTsOffset < 0) input->StartCut = std::max<int64_t>(input->StartCut, 0);
+  if (input->Context->duration != AV_NOPTS_VALUE) {
+    const int64_t beginning = input->Context->start_time == AV_NOPTS_VALUE ? 0 : input->Context->start_time;
+    const int64_t end = beginning + input->Context->duration + input->TsOffset;
+    if (input->StartCut != INT64_MIN && end <= input->StartCut) {
+      SetLastErrorText(Format("%s: nothing of the input lies after its start (start time %0.3f s, offset "
+                              "%0.3f s, duration %0.3f s)",
+                              name.c_str(), static_cast<double>(inputStart) / 1000000,
+                              static_cast<double>(FSettings.InputTsOffset) / 1000000,
+                              static_cast<double>(input->Context->duration) / 1000000));
+      TFFLogger::Instance().Log(this, llVerbose, LastErrorText());
+      return false;
+    }
+    const int64_t remaining = input->StartCut == INT64_MIN ? input->Context->duration : end - input->StartCut;
+    if (remaining > ExpectedDuration()) SetExpectedDuration(remaining);
+  }
   if (Verbose >= 0) av_dump_format(input->Context, InputFileCount(), input->Context->url, 0);
   FInputCodecCount += static_cast<int>(input->Decoders.size());
   FInputFiles.push_back(std::move(input));

@@ -131,7 +131,10 @@ bool TCustomFFmpeg::EndOfInput(int fileIndex) {
     endTime = std::max({endTime, ost.MuxTime, sent});
     ost.ReportFlag = false;
   }
-  FInputFiles[static_cast<size_t>(fileIndex + 1)]->TsOffset += std::llround(endTime * 1000000.0);
+  TInputFile& nextInput = *FInputFiles[static_cast<size_t>(fileIndex + 1)];
+  const int64_t shift = std::llround(endTime * 1000000.0);
+  nextInput.TsOffset += shift;
+  if (nextInput.StartCut != INT64_MIN) nextInput.StartCut += shift;
   run.JoinFile = fileIndex + 1;
   return false;
 }
@@ -215,8 +218,7 @@ void TCustomFFmpeg::MainLoop() {
       }
     }
     if (FSettings.RecordingTime != INT64_MAX && packet->pts != AV_NOPTS_VALUE &&
-        av_compare_ts(packet->pts, timeBase, FSettings.RecordingTime + FSettings.StartTime, Microseconds) >=
-            0) {
+        av_compare_ts(packet->pts, timeBase, WindowEnd(fileIndex), Microseconds) >= 0) {
       ist.PastRecordingTime = true;
       continue;
     }

@@ -71,6 +71,8 @@ void TCustomFFmpeg::BuildProgressReport(bool isLast, int fileIndex) {
       }
       videoSeen = true;
     }
+    // The streams of a joined input that has ended no longer tell where the output is.
+    if (FJoinMode && !ost.ReportFlag) continue;
     const double streamTime = ost.MuxTime;
     if (streamTime > 0 && streamTime < outputTime) outputTime = streamTime;
   }

@@ -28,6 +28,8 @@ TOutputStreamState::~TOutputStreamState() {
   for (AVBSFContext*& filter : BitstreamFilters)
     av_bsf_free(&filter);
   if (PassLogFile) std::fclose(PassLogFile);
+  for (AVPacket*& packet : HeldPackets)
+    av_packet_free(&packet);
 }
 
 TRunState::TRunState()

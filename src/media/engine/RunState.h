@@ -101,6 +101,10 @@ struct TOutputStreamState {
   AVFrame* AudioFrame = nullptr; // one encoder frame read from the fifo
   uint8_t** Converted = nullptr; // resampled samples, only grows
   int ConvertedCapacity = 0;     // in samples per channel
+  // Copied video before the start: the packets from the last key frame on, since the picture at the
+  // start needs them; written when the start is reached.
+  std::vector<AVPacket*> HeldPackets;
+  bool CopyStarted = false;
   // Packets on their way to the muxer.
   std::vector<AVBSFContext*> BitstreamFilters;
   std::vector<AVPacket*> FilteredPackets; // one per filter, for what it gives
