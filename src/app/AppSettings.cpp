@@ -57,6 +57,7 @@ std::string TAppSettings::FormatNameForCatalogue() const {
 }
 
 void TAppSettings::SetFormat(int code, const std::string& name) {
+  TIniBatch batch(FIni);
   FIni.WriteString(SettingsSection, "FormatName", name);
   FIni.WriteInteger(SettingsSection, "FormatCode", code);
 }
@@ -141,6 +142,7 @@ bool TAppSettings::SnapJpg() const {
 }
 
 void TAppSettings::SetSnapFlags(bool fullSize, bool smallSize, bool bmp, bool jpg) {
+  TIniBatch batch(FIni);
   FIni.WriteInteger(SettingsSection, "snapFullSize", fullSize ? 1 : 0);
   FIni.WriteInteger(SettingsSection, "snapSmallSize", smallSize ? 1 : 0);
   FIni.WriteInteger(SettingsSection, "snapBmp", bmp ? 1 : 0);
