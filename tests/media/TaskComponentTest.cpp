@@ -23,6 +23,16 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
+// Polls a condition for at most five seconds; false when it did not come.
+template <typename Condition> bool WaitUntil(Condition condition) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
 struct TTermination {
   TTerminateInfo Info;
   std::thread::id Thread;
@@ -424,16 +434,14 @@ TEST_F(TaskComponentTest, PauseHoldsWorkersAndResumeLetsThemGo) {
   ASSERT_EQ(AddTasks(1), 1);
   AddOutputs();
   Component.StartTask(1);
-  while (Tasks.Script->StepsDone < 3)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(WaitUntil([&] { return Tasks.Script->StepsDone >= 3; }));
   Component.Pause();
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   const int paused = Tasks.Script->StepsDone;
   std::this_thread::sleep_for(std::chrono::milliseconds(60));
   EXPECT_LE(Tasks.Script->StepsDone - paused, 1);
   Component.Resume();
-  while (Tasks.Script->StepsDone < paused + 5)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(WaitUntil([&] { return Tasks.Script->StepsDone >= paused + 5; }));
   // A paused task stops as well.
   Component.Pause();
   Component.Stop(true);
@@ -533,8 +541,7 @@ TEST_F(TaskComponentTest, DestroyingTheComponentStopsRunningTasks) {
     ASSERT_EQ(component.AddTask(L"a.avi"), 0);
     ASSERT_TRUE(component.SetOutputFile(0, L"b.mp4"));
     component.StartTask(1);
-    while (Tasks.Script->StepsDone < 2)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(WaitUntil([&] { return Tasks.Script->StepsDone >= 2; }));
   }
   EXPECT_EQ(Tasks.Script->Running, 0);
 }
