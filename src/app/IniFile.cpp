@@ -100,10 +100,15 @@ std::string ReplaceFile(const std::string& fileName, const std::vector<std::stri
     text += line + "\n";
   std::string temporary = fileName + ".XXXXXX";
   const auto failure = [&](int error) { return "Cannot write " + fileName + ": " + std::strerror(error); };
+  // A device or a pipe in the file's place is never replaced by a file of ours.
+  struct stat existing {};
+  const bool exists = stat(fileName.c_str(), &existing) == 0;
+  if (exists && !S_ISREG(existing.st_mode))
+    return "Cannot write " + fileName + ": " +
+           (S_ISDIR(existing.st_mode) ? "it is a folder" : "not a regular file");
   const int fd = mkstemp(temporary.data());
   if (fd < 0) return failure(errno);
-  struct stat existing {};
-  const mode_t mode = stat(fileName.c_str(), &existing) == 0 ? existing.st_mode & 07777 : 0644;
+  const mode_t mode = exists ? existing.st_mode & 07777 : 0644;
   fchmod(fd, mode);
   size_t written = 0;
   int error = 0;

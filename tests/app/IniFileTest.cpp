@@ -1,6 +1,8 @@
 #include "IniFile.h"
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -127,6 +129,18 @@ TEST(IniFileTest, WhatTheFileCannotTakeIsKeptAndWrittenLater) {
   EXPECT_FALSE(folderInstead.WriteString("s", "k", "v"));
   EXPECT_EQ(folderInstead.ReadString("s", "k", ""), "v");
   EXPECT_TRUE(std::filesystem::is_directory(folder.Path()));
+  EXPECT_EQ(folderInstead.NewStoreFailure(), "Cannot write " + folder.Path() + ": it is a folder");
+
+  // Nor does a device: it stays what it is.
+  if (geteuid() != 0) GTEST_SKIP() << "making a device needs root";
+  const std::string device = folder.File("null");
+  ASSERT_EQ(mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+  TIniFile deviceInstead(device);
+  EXPECT_FALSE(deviceInstead.WriteString("s", "k", "v"));
+  struct stat info {};
+  ASSERT_EQ(stat(device.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISCHR(info.st_mode));
+  EXPECT_EQ(deviceInstead.NewStoreFailure(), "Cannot write " + device + ": not a regular file");
 }
 
 TEST(IniFileTest, WritesFromTwoThreadsLoseNothing) {
