@@ -9,10 +9,10 @@
 #include <charconv>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <optional>
+#include <system_error>
 
 namespace kavro {
 namespace {
@@ -99,7 +99,9 @@ std::string ReplaceFile(const std::string& fileName, const std::vector<std::stri
   for (const auto& line : lines)
     text += line + "\n";
   std::string temporary = fileName + ".XXXXXX";
-  const auto failure = [&](int error) { return "Cannot write " + fileName + ": " + std::strerror(error); };
+  const auto failure = [&](int error) {
+    return "Cannot write " + fileName + ": " + std::generic_category().message(error);
+  };
   // A device or a pipe in the file's place is never replaced by a file of ours.
   struct stat existing {};
   const bool exists = stat(fileName.c_str(), &existing) == 0;
