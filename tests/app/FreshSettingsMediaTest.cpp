@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <numeric>
 #include <vector>
 
 #include "AVProbe.h"
@@ -30,6 +29,8 @@ namespace {
 
 // The general edition's "iPod Video MPEG-4": mp4, MPEG-4 video at 320x240 by default.
 constexpr int Ipod320x240 = 2;
+// "DV - NTSC": dv, 720x480 at 29.97 pictures a second.
+constexpr int DvNtsc = 2608;
 
 class TWaitingView : public TRunView {
 public:
@@ -53,11 +54,15 @@ struct TLuma {
   int Width = 0;
   int Height = 0;
   std::vector<uint8_t> Pixels;
-  double RowMean(int first, int last) const {
-    const auto begin = Pixels.begin() + static_cast<long>(first) * Width;
-    const auto end = Pixels.begin() + static_cast<long>(last + 1) * Width;
-    return std::accumulate(begin, end, 0.0) / static_cast<double>(end - begin);
+  // The mean of the rectangle from (left, top) to (right, bottom), both included.
+  double Mean(int left, int top, int right, int bottom) const {
+    double sum = 0;
+    for (int y = top; y <= bottom; ++y)
+      for (int x = left; x <= right; ++x)
+        sum += Pixels[static_cast<size_t>(y) * static_cast<size_t>(Width) + static_cast<size_t>(x)];
+    return sum / ((right - left + 1) * (bottom - top + 1));
   }
+  double RowMean(int first, int last) const { return Mean(0, first, Width - 1, last); }
 };
 
 TLuma FirstPicture(const std::string& fileName) {
@@ -160,6 +165,19 @@ TEST_F(FreshSettingsMediaTest, AWidePictureIsLetterboxedNotStretched) {
   EXPECT_LT(picture.RowMean(213, 237), 20.0);
   EXPECT_GT(picture.RowMean(40, 200), 40.0);
   EXPECT_TRUE(Dialogs.Messages.empty());
+}
+
+TEST_F(FreshSettingsMediaTest, ALetterboxedDvPictureTakesTheSamplingOfItsFullSize) {
+  // NTSC DV at 720x480: the 4:3 clip gets bars left and right, and DV's 4:1:1 sampling of that size.
+  const std::string output = Convert(Folder.File("settings.ini"), Fixture("av.mp4"), DvNtsc);
+  ASSERT_FALSE(output.empty());
+  const TLuma picture = FirstPicture(output);
+  ASSERT_EQ(picture.Width, 720);
+  ASSERT_EQ(picture.Height, 480);
+  // Bars of 40 columns on either side of the picture of 640x480.
+  EXPECT_LT(picture.Mean(2, 20, 36, 460), 20.0);
+  EXPECT_LT(picture.Mean(683, 20, 717, 460), 20.0);
+  EXPECT_GT(picture.Mean(100, 20, 620, 460), 40.0);
 }
 
 TEST_F(FreshSettingsMediaTest, SettingsThatCannotBeKeptStillGiveEveryStream) {
