@@ -13,6 +13,10 @@ bool MakeFolder(const std::string& folder) {
   return std::filesystem::is_directory(folder, error);
 }
 
+std::string SettingsNotStoredText(const std::string& failure) {
+  return failure + ". The settings are used but cannot be stored.";
+}
+
 std::string DefaultOutputFolder() {
   const char* home = std::getenv("HOME");
   return std::string(home && *home ? home : ".") + "/videoconverter";

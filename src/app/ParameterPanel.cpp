@@ -1,5 +1,6 @@
 #include "ParameterPanel.h"
 
+#include "AppSettings.h"
 #include "EncoderNames.h"
 #include "FormatKeys.h"
 #include "FormatProfile.h"
@@ -389,7 +390,7 @@ bool EnsureFormatChoices(TIniFile& settings, const TIniFile& formats, int format
   // lost; the user hears of it once.
   if (!batch.End())
     if (const auto failure = settings.NewStoreFailure())
-      dialogs.ShowMessage(*failure + ". The settings are used but cannot be stored.", CaptionWarning);
+      dialogs.ShowMessage(SettingsNotStoredText(*failure), CaptionWarning);
   return true;
 }
 
