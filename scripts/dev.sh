@@ -18,7 +18,7 @@ packages=(
   libswresample-dev libavfilter-dev libavdevice-dev
   libsdl2-dev qt6-base-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth
+  xvfb xauth locales
 )
 
 install_missing() {
@@ -32,6 +32,15 @@ install_missing() {
   [ "$(id -u)" -ne 0 ] && sudo=(sudo)
   "${sudo[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# The tests of number reading need a locale whose decimal separator is a comma.
+ensure_comma_locale() {
+  locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' && return 0
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  "${sudo[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8 ||
+    echo "de_DE.UTF-8 could not be made: the comma-locale test will be skipped"
 }
 
 # ccache keys on paths relative to the checkout, so a fresh clone elsewhere (CI) reuses what
@@ -63,6 +72,7 @@ check_format() {
 
 cmd=${1:-run}
 install_missing
+ensure_comma_locale
 case "$cmd" in
   build)
     configure_and_build "$build_dir"

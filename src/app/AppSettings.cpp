@@ -13,6 +13,10 @@ bool MakeFolder(const std::string& folder) {
   return std::filesystem::is_directory(folder, error);
 }
 
+std::string SettingsNotStoredText(const std::string& failure) {
+  return failure + ". The settings are used but cannot be stored.";
+}
+
 std::string DefaultOutputFolder() {
   const char* home = std::getenv("HOME");
   return std::string(home && *home ? home : ".") + "/videoconverter";
@@ -57,6 +61,7 @@ std::string TAppSettings::FormatNameForCatalogue() const {
 }
 
 void TAppSettings::SetFormat(int code, const std::string& name) {
+  TIniBatch batch(FIni);
   FIni.WriteString(SettingsSection, "FormatName", name);
   FIni.WriteInteger(SettingsSection, "FormatCode", code);
 }
@@ -141,6 +146,7 @@ bool TAppSettings::SnapJpg() const {
 }
 
 void TAppSettings::SetSnapFlags(bool fullSize, bool smallSize, bool bmp, bool jpg) {
+  TIniBatch batch(FIni);
   FIni.WriteInteger(SettingsSection, "snapFullSize", fullSize ? 1 : 0);
   FIni.WriteInteger(SettingsSection, "snapSmallSize", smallSize ? 1 : 0);
   FIni.WriteInteger(SettingsSection, "snapBmp", bmp ? 1 : 0);

@@ -14,6 +14,9 @@ namespace kavro {
 
 inline constexpr const char* SettingsSection = "settings";
 
+// What the user is told when the settings file cannot take the choices: why, and that they still hold.
+std::string SettingsNotStoredText(const std::string& failure);
+
 // $HOME/videoconverter: the output and snapshot folder when none is set.
 std::string DefaultOutputFolder();
 // Makes a folder with its missing parents; true when it exists afterwards.

@@ -116,6 +116,7 @@ bool TCatalogueList::DoubleClick(int row) {
 }
 
 void TCatalogueList::SaveFoldState(TIniFile& settings) const {
+  TIniBatch batch(settings);
   for (const auto& row : FRows)
     if (row.Info.IsCategory)
       settings.WriteBool(FoldStateSection, std::to_string(row.Info.Code), row.Info.Collapsed);

@@ -7,10 +7,12 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <mutex>
 #include <optional>
+#include <system_error>
 
 namespace kavro {
 namespace {
@@ -83,55 +85,179 @@ std::optional<size_t> FindKey(const std::vector<std::string>& lines, const TSect
   return std::nullopt;
 }
 
-std::optional<std::string> Lookup(const std::string& fileName, const std::string& section,
+std::optional<std::string> Lookup(const std::vector<std::string>& lines, const std::string& section,
                                   const std::string& key) {
-  const auto lines = ReadLines(fileName);
   const auto line = FindKey(lines, FindSection(lines, section), key);
   if (!line) return std::nullopt;
   return ValueOf(lines[*line]);
 }
 
-// Writes the lines to a temporary file beside the target and renames it over the target.
-bool ReplaceFile(const std::string& fileName, const std::vector<std::string>& lines) {
+// Writes the lines to a temporary file beside the target and renames it over the target. Empty on
+// success, else why not.
+std::string ReplaceFile(const std::string& fileName, const std::vector<std::string>& lines) {
   std::string text;
   for (const auto& line : lines)
     text += line + "\n";
   std::string temporary = fileName + ".XXXXXX";
-  const int fd = mkstemp(temporary.data());
-  if (fd < 0) return false;
+  const auto failure = [&](int error) {
+    return "Cannot write " + fileName + ": " + std::generic_category().message(error);
+  };
+  // A device or a pipe in the file's place is never replaced by a file of ours.
   struct stat existing {};
-  const mode_t mode = stat(fileName.c_str(), &existing) == 0 ? existing.st_mode & 07777 : 0644;
+  const bool exists = stat(fileName.c_str(), &existing) == 0;
+  if (exists && !S_ISREG(existing.st_mode))
+    return "Cannot write " + fileName + ": " +
+           (S_ISDIR(existing.st_mode) ? "it is a folder" : "not a regular file");
+  const int fd = mkstemp(temporary.data());
+  if (fd < 0) return failure(errno);
+  const mode_t mode = exists ? existing.st_mode & 07777 : 0644;
   fchmod(fd, mode);
   size_t written = 0;
+  int error = 0;
   while (written < text.size()) {
     const ssize_t n = write(fd, text.data() + written, text.size() - written);
-    if (n <= 0) break;
+    if (n <= 0) {
+      error = n < 0 ? errno : ENOSPC;
+      break;
+    }
     written += static_cast<size_t>(n);
   }
-  const bool ok = written == text.size() && fsync(fd) == 0;
-  if (close(fd) != 0 || !ok || rename(temporary.c_str(), fileName.c_str()) != 0) {
-    unlink(temporary.c_str());
-    return false;
-  }
-  return true;
-}
-
-template <typename Change> bool Modify(const std::string& fileName, Change change) {
-  std::lock_guard lock(WriteLock);
-  auto lines = ReadLines(fileName);
-  if (!change(lines)) return true;
-  return ReplaceFile(fileName, lines);
+  if (error == 0 && fsync(fd) != 0) error = errno;
+  if (close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && rename(temporary.c_str(), fileName.c_str()) != 0) error = errno;
+  if (error == 0) return "";
+  unlink(temporary.c_str());
+  return failure(error);
 }
 
 } // namespace
 
+struct TIniFile::TChange {
+  std::string Section;
+  std::string Key;
+  std::string Value;
+  bool Erase = false;
+};
+
+struct TIniFile::TState {
+  std::mutex Lock; // guards what follows: the owner's batch and the readers of any thread
+  int BatchDepth = 0;
+  std::vector<TChange> Batch;
+  std::vector<TChange> Unstored; // what the file could not take, oldest first
+  std::string StoreFailure;
+  bool FailureReported = false;
+};
+
+namespace {
+
+// False when the lines already say what the change says.
+bool Apply(std::vector<std::string>& lines, const TIniFile::TChange& change) {
+  const auto range = FindSection(lines, change.Section);
+  const auto line = FindKey(lines, range, change.Key);
+  if (change.Erase) {
+    if (!line) return false;
+    lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(*line));
+    return true;
+  }
+  if (line) {
+    // The key keeps the spelling it already has in the file.
+    const std::string replaced = *KeyName(lines[*line]) + "=" + change.Value;
+    if (lines[*line] == replaced) return false;
+    lines[*line] = replaced;
+  } else if (range.Header == std::string::npos) {
+    if (!lines.empty() && !Trim(lines.back()).empty()) lines.emplace_back();
+    lines.push_back("[" + change.Section + "]");
+    lines.push_back(change.Key + "=" + change.Value);
+  } else {
+    // After the section's last entry, before the blank lines that separate it from the next.
+    size_t at = range.End;
+    while (at > range.Header + 1 && Trim(lines[at - 1]).empty())
+      --at;
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), change.Key + "=" + change.Value);
+  }
+  return true;
+}
+
+} // namespace
+
+TIniFile::TIniFile(std::string fileName)
+    : FFileName(std::move(fileName)), FState(std::make_shared<TState>()) {}
+
+std::vector<std::string> TIniFile::Lines() const {
+  auto lines = ReadLines(FFileName);
+  std::lock_guard lock(FState->Lock);
+  for (const TChange& change : FState->Unstored)
+    Apply(lines, change);
+  for (const TChange& change : FState->Batch)
+    Apply(lines, change);
+  return lines;
+}
+
+bool TIniFile::Change(TChange change) {
+  std::lock_guard lock(FState->Lock);
+  if (FState->BatchDepth > 0) {
+    FState->Batch.push_back(std::move(change));
+    return true;
+  }
+  std::vector<TChange> changes;
+  changes.push_back(std::move(change));
+  return Store(std::move(changes));
+}
+
+// Called with the state's lock held. What the file already says is not written again.
+bool TIniFile::Store(std::vector<TChange> changes) {
+  std::vector<TChange> all = std::move(FState->Unstored);
+  FState->Unstored.clear();
+  all.insert(all.end(), std::make_move_iterator(changes.begin()), std::make_move_iterator(changes.end()));
+  std::lock_guard lock(WriteLock);
+  auto lines = ReadLines(FFileName);
+  bool changed = false;
+  for (const TChange& change : all)
+    changed = Apply(lines, change) || changed;
+  const std::string failure = changed ? ReplaceFile(FFileName, lines) : "";
+  if (failure.empty()) {
+    FState->FailureReported = false;
+    FState->StoreFailure.clear();
+    return true;
+  }
+  FState->Unstored = std::move(all);
+  FState->StoreFailure = failure;
+  return false;
+}
+
+void TIniFile::BeginUpdate() {
+  std::lock_guard lock(FState->Lock);
+  ++FState->BatchDepth;
+}
+
+bool TIniFile::EndUpdate() {
+  std::lock_guard lock(FState->Lock);
+  if (FState->BatchDepth == 0 || --FState->BatchDepth > 0) return true;
+  std::vector<TChange> changes = std::move(FState->Batch);
+  FState->Batch.clear();
+  if (changes.empty()) return FState->Unstored.empty();
+  return Store(std::move(changes));
+}
+
+bool TIniFile::HasUnstoredChanges() const {
+  std::lock_guard lock(FState->Lock);
+  return !FState->Unstored.empty();
+}
+
+std::optional<std::string> TIniFile::NewStoreFailure() {
+  std::lock_guard lock(FState->Lock);
+  if (FState->Unstored.empty() || FState->FailureReported) return std::nullopt;
+  FState->FailureReported = true;
+  return FState->StoreFailure;
+}
+
 std::string TIniFile::ReadString(const std::string& section, const std::string& key,
                                  const std::string& defaultValue) const {
-  return Lookup(FFileName, section, key).value_or(defaultValue);
+  return Lookup(Lines(), section, key).value_or(defaultValue);
 }
 
 int TIniFile::ReadInteger(const std::string& section, const std::string& key, int defaultValue) const {
-  const auto text = Lookup(FFileName, section, key);
+  const auto text = Lookup(Lines(), section, key);
   if (!text || text->empty()) return defaultValue;
   int value = 0;
   const char* begin = text->data() + (text->front() == '+' ? 1 : 0);
@@ -145,15 +271,15 @@ bool TIniFile::ReadBool(const std::string& section, const std::string& key, bool
 }
 
 bool TIniFile::SectionExists(const std::string& section) const {
-  return FindSection(ReadLines(FFileName), section).Header != std::string::npos;
+  return FindSection(Lines(), section).Header != std::string::npos;
 }
 
 bool TIniFile::ValueExists(const std::string& section, const std::string& key) const {
-  return Lookup(FFileName, section, key).has_value();
+  return Lookup(Lines(), section, key).has_value();
 }
 
 std::vector<std::string> TIniFile::ReadSection(const std::string& section) const {
-  const auto lines = ReadLines(FFileName);
+  const auto lines = Lines();
   const auto range = FindSection(lines, section);
   std::vector<std::string> keys;
   if (range.Header == std::string::npos) return keys;
@@ -163,27 +289,7 @@ std::vector<std::string> TIniFile::ReadSection(const std::string& section) const
 }
 
 bool TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
-  return Modify(FFileName, [&](std::vector<std::string>& lines) {
-    const auto range = FindSection(lines, section);
-    const std::string entry = key + "=" + value;
-    if (const auto line = FindKey(lines, range, key)) {
-      // The key keeps the spelling it already has in the file.
-      const std::string replaced = *KeyName(lines[*line]) + "=" + value;
-      if (lines[*line] == replaced) return false;
-      lines[*line] = replaced;
-    } else if (range.Header == std::string::npos) {
-      if (!lines.empty() && !Trim(lines.back()).empty()) lines.emplace_back();
-      lines.push_back("[" + section + "]");
-      lines.push_back(entry);
-    } else {
-      // After the section's last entry, before the blank lines that separate it from the next.
-      size_t at = range.End;
-      while (at > range.Header + 1 && Trim(lines[at - 1]).empty())
-        --at;
-      lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), entry);
-    }
-    return true;
-  });
+  return Change({section, key, value, false});
 }
 
 bool TIniFile::WriteInteger(const std::string& section, const std::string& key, int value) {
@@ -195,12 +301,7 @@ bool TIniFile::WriteBool(const std::string& section, const std::string& key, boo
 }
 
 bool TIniFile::DeleteKey(const std::string& section, const std::string& key) {
-  return Modify(FFileName, [&](std::vector<std::string>& lines) {
-    const auto line = FindKey(lines, FindSection(lines, section), key);
-    if (!line) return false;
-    lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(*line));
-    return true;
-  });
+  return Change({section, key, "", true});
 }
 
 } // namespace kavro

@@ -233,7 +233,8 @@ void TOptionBuilder::ApplySampleRateAndBitrate(TOutputOptions& output) const {
 }
 
 void TOptionBuilder::ApplyVolume(TOutputOptions& output) const {
-  const std::string volume = Choice("paraVolume", "3");
+  // A format without a volume choice keeps the sound as it is.
+  const std::string volume = Choice("paraVolume", "256");
   if (volume != "256") output.Volume = StrToInt(volume);
 }
 

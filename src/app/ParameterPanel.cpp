@@ -1,5 +1,6 @@
 #include "ParameterPanel.h"
 
+#include "AppSettings.h"
 #include "EncoderNames.h"
 #include "FormatKeys.h"
 #include "FormatProfile.h"
@@ -58,6 +59,9 @@ constexpr TPanelCombo RefilledByDefault[] = {TPanelCombo::VideoSize, TPanelCombo
 
 constexpr const char* ZoomItems[] = {"Full Screen", "Letter Box", "Pan and Scan"};
 constexpr const char* ZoomWords[] = {"full", "lbox", "pan"};
+constexpr int ZoomFullIndex = 0;
+// What a conversion does when the user never chose: nothing is distorted.
+constexpr int ZoomLetterBoxIndex = 1;
 // "center" has no item of its own: its index selects nothing.
 constexpr int ZoomCenterIndex = 3;
 
@@ -345,6 +349,11 @@ bool TParameterPanel::Active(TPanelCombo combo) const {
 }
 
 void TParameterPanel::btnDefaultClick() {
+  TIniBatch batch(FSettings);
+  ApplyDefaults(ZoomFullIndex);
+}
+
+void TParameterPanel::ApplyDefaults(int zoomIndex) {
   for (const TPanelCombo refilled : RefilledByDefault) {
     TChoiceList list = ReadChoiceList(FFormats, FCode, ListOf(refilled));
     TComboModel& combo = Edit(refilled);
@@ -355,7 +364,7 @@ void TParameterPanel::btnDefaultClick() {
   for (const auto& info : ComboTable)
     if (info.List != NoList)
       Edit(info.Combo).SetItemIndex(ReadDefaultIndex(FFormats, FCode, ListOf(info.Combo)));
-  Edit(TPanelCombo::Zoom).SetItemIndex(0);
+  Edit(TPanelCombo::Zoom).SetItemIndex(zoomIndex);
 
   if (Active(TPanelCombo::VideoEncoder)) cmbVideoEncoderChange();
   if (Active(TPanelCombo::VideoSize)) cmbVideoSizeExit();
@@ -374,8 +383,14 @@ bool EnsureFormatChoices(TIniFile& settings, const TIniFile& formats, int format
   if (settings.ValueExists(section, "paraVideoEncoder") || settings.ValueExists(section, "paraAudioEncoder"))
     return false;
   TParameterPanel panel(settings, formats, dialogs);
+  TIniBatch batch(settings);
   panel.Fill(formatCode);
-  panel.btnDefaultClick();
+  panel.ApplyDefaults(ZoomLetterBoxIndex);
+  // Out of the file's reach the choices still hold for this session, so no stream the format has is
+  // lost; the user hears of it once.
+  if (!batch.End())
+    if (const auto failure = settings.NewStoreFailure())
+      dialogs.ShowMessage(SettingsNotStoredText(*failure), CaptionWarning);
   return true;
 }
 

@@ -84,14 +84,16 @@ public:
   void cmbVolumeChange();
 
   // The format file's defaults: four lists refilled, the nine default indices and zoom 0 set, then
-  // every handler run so that each choice is stored. Combos that are disabled or whose list is
-  // "null" are passed over: their parameter does not apply to this format.
+  // every handler run so that each choice is stored, all in one replacement of the file. Combos that
+  // are disabled or whose list is "null" are passed over: their parameter does not apply to this format.
   void btnDefaultClick();
 
 private:
   friend bool EnsureFormatChoices(TIniFile&, const TIniFile&, int, TAppDialogs&);
 
   TComboModel& Edit(TPanelCombo combo) { return FCombos[static_cast<size_t>(combo)]; }
+  // The Default button's sequence with the zoom of this index.
+  void ApplyDefaults(int zoomIndex);
   void Fill(int formatCode);
   void Write(const std::string& key, const std::string& value);
   void WriteIndex(const std::string& key, int index);
@@ -108,8 +110,10 @@ private:
 };
 
 // When the settings file's section of the format holds neither "paraVideoEncoder" nor
-// "paraAudioEncoder", stores the format file's defaults through the Default button's sequence and
-// returns true; otherwise does nothing and returns false.
+// "paraAudioEncoder", stores the format file's defaults through the Default button's sequence, with
+// letterbox for the zoom, in one replacement of the file, and returns true; otherwise does nothing and
+// returns false. When the file cannot take them they hold in memory, and the first such failure is
+// said through the dialogs.
 bool EnsureFormatChoices(TIniFile& settings, const TIniFile& formats, int formatCode, TAppDialogs& dialogs);
 
 } // namespace kavro

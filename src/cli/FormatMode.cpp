@@ -117,6 +117,9 @@ int ConvertToFormat(TFFmpegVCL& component, const TFormatRequest& request,
       component.Stop(false);
     }
   progress.Break();
+  // A write of the run that the settings file could not take and nobody has said yet.
+  if (const auto failure = settings.Ini().NewStoreFailure())
+    std::fprintf(stderr, "%s\n", SettingsNotStoredText(*failure).c_str());
   for (const auto& [row, message] : run.Failures())
     std::fprintf(stderr, "%s: %s\n", list.Row(row).Record.SourceFile.c_str(), message.c_str());
   for (size_t task = 0; task < run.StartTimeMap().size(); ++task) {

@@ -103,7 +103,7 @@ void TFFmpegList::Clear() {
 TCustomFFmpegVCL::TCustomFFmpegVCL(TTaskFactory factory)
     : FFactory(factory ? std::move(factory) : [] { return std::make_unique<TFFmpeg>(); }),
       FTerminateDelivery([this](const TTerminateInfo& info) {
-        if (!FClosing && OnTerminate) OnTerminate(this, info);
+        if (!FClosing) CallOnTerminate(info);
       }) {}
 
 TCustomFFmpegVCL::~TCustomFFmpegVCL() {
@@ -345,14 +345,21 @@ void TCustomFFmpegVCL::Resume() {
 
 void TCustomFFmpegVCL::NotifyTerminate(const TTerminateInfo& info) {
   if (FClosing || !OnTerminate) return;
-  if (FThreaded) {
+  if (FThreaded)
     FTerminateDelivery.Post(info);
-    return;
-  }
+  else
+    CallOnTerminate(info);
+}
+
+void TCustomFFmpegVCL::CallOnTerminate(const TTerminateInfo& info) {
+  if (!OnTerminate) return;
+  // A failing handler is the owner's fault: said in the log, never the end of the process or the run.
   try {
     OnTerminate(this, info);
   } catch (const std::exception& e) {
     TFFLogger::Instance().Log(this, llError, e.what());
+  } catch (...) {
+    TFFLogger::Instance().Log(this, llError, "The termination handler failed");
   }
 }
 

@@ -103,6 +103,8 @@ private:
   void StartNextTask();
   void TaskTerminated(TCustomFFmpeg* task);
   void NotifyTerminate(const TTerminateInfo& info);
+  // Runs OnTerminate where it is delivered; what the handler throws is logged.
+  void CallOnTerminate(const TTerminateInfo& info);
   void DeliverFinal();
   void CallEvent(const std::function<void()>& call) const;
   void DoProgress(TCustomFFmpeg* sender, int fileIndex, int frameNumber, int fps, float quality,

@@ -1,5 +1,6 @@
 #include "AppTestSupport.h"
 
+#include <sys/inotify.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -46,6 +47,29 @@ std::string ReadText(const std::string& fileName) {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+TReplaceCounter::TReplaceCounter(const std::string& folder, const std::string& fileName)
+    : FInotify(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)), FFileName(fileName) {
+  // The creations of the temporary files keep the kernel from merging one rename with the next.
+  if (FInotify >= 0) inotify_add_watch(FInotify, folder.c_str(), IN_MOVED_TO | IN_CREATE);
+}
+
+TReplaceCounter::~TReplaceCounter() {
+  if (FInotify >= 0) close(FInotify);
+}
+
+int TReplaceCounter::Count() {
+  if (FInotify < 0) return -1;
+  alignas(inotify_event) char buffer[4096];
+  ssize_t size;
+  while ((size = read(FInotify, buffer, sizeof buffer)) > 0)
+    for (ssize_t at = 0; at < size;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+      if ((event->mask & IN_MOVED_TO) && event->len > 0 && FFileName == event->name) ++FCount;
+      at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+    }
+  return FCount;
 }
 
 } // namespace kavro::test

@@ -46,4 +46,20 @@ private:
 
 std::string ReadText(const std::string& fileName);
 
+// Counts how often a file of a folder is replaced by a rename, from the moment it is made.
+class TReplaceCounter {
+public:
+  TReplaceCounter(const std::string& folder, const std::string& fileName);
+  ~TReplaceCounter();
+  TReplaceCounter(const TReplaceCounter&) = delete;
+  TReplaceCounter& operator=(const TReplaceCounter&) = delete;
+  // The replacements seen so far.
+  int Count();
+
+private:
+  int FInotify = -1;
+  std::string FFileName;
+  int FCount = 0;
+};
+
 } // namespace kavro::test

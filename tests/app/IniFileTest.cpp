@@ -1,9 +1,12 @@
 #include "IniFile.h"
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <thread>
 
@@ -61,16 +64,97 @@ TEST(IniFileTest, AFailedWriteLeavesTheFileAsItWas) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
 }
 
+TEST(IniFileTest, ABatchReplacesTheFileOnceAndReadsItsOwnWrites) {
+  TScratchFolder folder("ini-batch");
+  const auto path = folder.Write("a.ini", "; keep me\n[settings]\nA=1\nB=2\n");
+  TIniFile ini(path);
+  test::TReplaceCounter replaced(folder.Path(), "a.ini");
+  {
+    TIniBatch batch(ini);
+    EXPECT_TRUE(ini.WriteString("settings", "B", "20"));
+    {
+      TIniBatch inner(ini); // a batch inside a batch ends with the outer one
+      EXPECT_TRUE(ini.WriteInteger("formatInfo1", "iVolume", 3));
+    }
+    EXPECT_TRUE(ini.DeleteKey("settings", "A"));
+    // Not yet in the file, but read back as written.
+    EXPECT_EQ(ReadText(path), "; keep me\n[settings]\nA=1\nB=2\n");
+    EXPECT_EQ(ini.ReadInteger("settings", "B", 0), 20);
+    EXPECT_EQ(ini.ReadInteger("formatInfo1", "iVolume", 0), 3);
+    EXPECT_FALSE(ini.ValueExists("settings", "A"));
+    EXPECT_EQ(replaced.Count(), 0);
+    EXPECT_TRUE(batch.End());
+  }
+  EXPECT_EQ(replaced.Count(), 1);
+  // The same file the writes one by one would have made.
+  EXPECT_EQ(ReadText(path), "; keep me\n[settings]\nB=20\n\n[formatInfo1]\niVolume=3\n");
+  // A single change still writes at once; one that changes nothing writes nothing.
+  EXPECT_TRUE(ini.WriteString("settings", "C", "3"));
+  EXPECT_EQ(replaced.Count(), 2);
+  EXPECT_TRUE(ini.WriteString("settings", "C", "3"));
+  { TIniBatch batch(ini); }
+  EXPECT_EQ(replaced.Count(), 2);
+}
+
+TEST(IniFileTest, WhatTheFileCannotTakeIsKeptAndWrittenLater) {
+  TScratchFolder folder("ini-unstored");
+  const std::string missing = folder.File("missing");
+  TIniFile ini(missing + "/s.ini");
+  EXPECT_FALSE(ini.WriteString("formatInfo1", "paraVideoEncoder", "mpeg4"));
+  {
+    TIniBatch batch(ini);
+    ini.WriteString("formatInfo1", "paraZoom", "lbox");
+    EXPECT_FALSE(batch.End());
+  }
+  // Read back from memory, and said once.
+  EXPECT_TRUE(ini.HasUnstoredChanges());
+  EXPECT_EQ(ini.ReadString("formatInfo1", "paraVideoEncoder", ""), "mpeg4");
+  EXPECT_EQ(ini.ReadString("formatInfo1", "paraZoom", ""), "lbox");
+  const auto failure = ini.NewStoreFailure();
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_EQ(*failure, "Cannot write " + missing + "/s.ini: No such file or directory");
+  EXPECT_FALSE(ini.NewStoreFailure().has_value());
+  // A copy is the same settings.
+  const TIniFile copy = ini;
+  EXPECT_EQ(copy.ReadString("formatInfo1", "paraZoom", ""), "lbox");
+  // Once the file can be written, the next write takes everything with it.
+  std::filesystem::create_directory(missing);
+  EXPECT_TRUE(ini.WriteString("settings", "FormatCode", "1"));
+  EXPECT_FALSE(ini.HasUnstoredChanges());
+  EXPECT_EQ(ReadText(missing + "/s.ini"),
+            "[formatInfo1]\nparaVideoEncoder=mpeg4\nparaZoom=lbox\n\n[settings]\nFormatCode=1\n");
+
+  // A folder in the file's place cannot be replaced either.
+  TIniFile folderInstead(folder.Path());
+  EXPECT_FALSE(folderInstead.WriteString("s", "k", "v"));
+  EXPECT_EQ(folderInstead.ReadString("s", "k", ""), "v");
+  EXPECT_TRUE(std::filesystem::is_directory(folder.Path()));
+  EXPECT_EQ(folderInstead.NewStoreFailure(), "Cannot write " + folder.Path() + ": it is a folder");
+
+  // Nor does a device: it stays what it is.
+  if (geteuid() != 0) GTEST_SKIP() << "making a device needs root";
+  const std::string device = folder.File("null");
+  ASSERT_EQ(mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+  TIniFile deviceInstead(device);
+  EXPECT_FALSE(deviceInstead.WriteString("s", "k", "v"));
+  struct stat info {};
+  ASSERT_EQ(stat(device.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISCHR(info.st_mode));
+  EXPECT_EQ(deviceInstead.NewStoreFailure(), "Cannot write " + device + ": not a regular file");
+}
+
 TEST(IniFileTest, WritesFromTwoThreadsLoseNothing) {
   TScratchFolder folder("ini-threads");
   TIniFile ini(folder.File("a.ini"));
+  std::atomic<int> failed{0};
   auto writer = [&](const std::string& prefix) {
     for (int i = 0; i < 50; ++i)
-      ini.WriteInteger("s", prefix + std::to_string(i), i);
+      if (!ini.WriteInteger("s", prefix + std::to_string(i), i)) ++failed;
   };
   std::thread first(writer, "a"), second(writer, "b");
   first.join();
   second.join();
+  EXPECT_EQ(failed, 0);
   EXPECT_EQ(ini.ReadSection("s").size(), 100u);
 }
 

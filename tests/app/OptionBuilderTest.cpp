@@ -249,7 +249,7 @@ TEST_F(OptionBuilderTest, AudioRules) {
   EXPECT_EQ(Output.AudioChannels, 2);
   EXPECT_EQ(Output.AudioSampleRate, 44100);
   EXPECT_EQ(Output.AudioBitrate, 128000);
-  EXPECT_EQ(Output.Volume, 3);
+  EXPECT_EQ(Output.Volume, -1); // no volume choice: the sound is left as it is
   EXPECT_EQ(Output.VideoBitrate, -1);
   EXPECT_EQ(Output.FrameRate, "");
 
@@ -270,8 +270,10 @@ TEST_F(OptionBuilderTest, AudioRules) {
   EXPECT_EQ(Output.AudioBitrate, 64100);
   EXPECT_EQ(Output.AudioChannels, 1);
   EXPECT_EQ(Output.AudioSampleRate, -1);
-  EXPECT_EQ(Output.Volume, 3);
+  EXPECT_EQ(Output.Volume, -1);
   EXPECT_EQ(Input.ExtOptions, "");
+  Build(std::string(Video) + "paraVideoSize=320x240\nparaAudioEncoder=aac\nparaVolume=512\n", "mp4");
+  EXPECT_EQ(Output.Volume, 512);
 
   Build(std::string(Video) + "paraVideoSize=320x240\nparaAudioBitRate=as source\n", "mp4");
   EXPECT_EQ(Output.AudioCodec, "");

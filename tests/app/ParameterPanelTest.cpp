@@ -78,8 +78,19 @@ struct TPanelFixture : ::testing::Test {
 // ---- Storing the format file's defaults -----------------------------------------------------------
 
 TEST_F(TPanelFixture, AFreshSettingsFileGetsTheFormatsDefaultsInTheDefaultButtonsOrder) {
+  Settings.WriteString("settings", "FormatCode", "404");
+  test::TReplaceCounter replaced(Folder.Path(), "settings.ini");
   EXPECT_TRUE(EnsureFormatChoices(Settings, Formats, 404, Dialogs));
   EXPECT_TRUE(Dialogs.Messages.empty());
+  // All of it in one replacement of the file.
+  EXPECT_EQ(replaced.Count(), 1);
+  EXPECT_EQ(
+      ReadText(Settings.FileName()),
+      "[settings]\nFormatCode=404\n\n[formatInfo404]\niVideoEncoder=1\nparaVideoEncoder=libx264\n"
+      "paraBitExact=true\nparaMaxBitrate=768\nparaGop=250\nparaCoder=0\niVideoSize=2\n"
+      "paraVideoSize=480x272\niFrameRate=2\nparaFrameRate=29.97\niVideoBitRate=1\nparaVideoBitRate=768\n"
+      "paraZoom=lbox\niAudioEncoder=0\nparaAudioEncoder=libfaac\niAudioBitRate=2\nparaAudioBitRate=128\n"
+      "iSampleRate=1\nparaSampleRate=44100\niChannel=2\nparaChannel=2\niVolume=1\nparaVolume=256\n");
   // Keys join the section in the order they are first written.
   EXPECT_EQ(Settings.ReadSection(FormatSection(404)),
             (std::vector<std::string>{
@@ -96,7 +107,8 @@ TEST_F(TPanelFixture, AFreshSettingsFileGetsTheFormatsDefaultsInTheDefaultButton
   EXPECT_EQ(Stored(404, "iVideoSize"), "2");
   EXPECT_EQ(Stored(404, "paraFrameRate"), "29.97");
   EXPECT_EQ(Stored(404, "paraVideoBitRate"), "768");
-  EXPECT_EQ(Stored(404, "paraZoom"), "full");
+  // Untouched, nothing is distorted: the conversion letterboxes, as the option builder would.
+  EXPECT_EQ(Stored(404, "paraZoom"), "lbox");
   EXPECT_EQ(Stored(404, "paraAudioEncoder"), "libfaac");
   EXPECT_EQ(Stored(404, "paraAudioBitRate"), "128");
   EXPECT_EQ(Stored(404, "paraSampleRate"), "44100");
@@ -125,7 +137,7 @@ TEST_F(TPanelFixture, LoadingAFormatStoresItsDefaultsFirst) {
   EXPECT_EQ(Combo(TPanelCombo::VideoSize).ItemIndex, 2);
   EXPECT_EQ(Combo(TPanelCombo::VideoSize).Text, "480x272");
   EXPECT_EQ(Combo(TPanelCombo::VideoEncoder).Text, "H264");
-  EXPECT_EQ(Combo(TPanelCombo::Zoom).Text, "Full Screen");
+  EXPECT_EQ(Combo(TPanelCombo::Zoom).Text, "Letter Box");
   EXPECT_EQ(Combo(TPanelCombo::Volume).Text, "100%");
 }
 
@@ -170,7 +182,9 @@ TEST_F(TPanelFixture, TheDefaultButtonUndoesTheUsersChoices) {
   EXPECT_EQ(Stored(404, "paraVideoEncoder"), "mpeg4");
   EXPECT_EQ(Stored(404, "paraVideoSize"), "640x480");
 
+  test::TReplaceCounter replaced(Folder.Path(), "settings.ini");
   Panel.btnDefaultClick();
+  EXPECT_EQ(replaced.Count(), 1);
   EXPECT_EQ(Combo(TPanelCombo::VideoBitRate).Text, "768");
   EXPECT_EQ(Combo(TPanelCombo::VideoBitRate).ItemIndex, 1);
   EXPECT_EQ(Combo(TPanelCombo::Zoom).ItemIndex, 0);

@@ -55,5 +55,15 @@ grep -qi "^paraVideoEncoder=flv" "$out/s.ini" || { echo "FAIL: format defaults n
 sed -i 's/^paraVideoSize=.*/paraVideoSize=big/' "$out/s.ini"
 check "a size that cannot be read, answered No" 0 "$program" --format 0 --settings "$out/s.ini" --out "$out/fmt2" --no "$media/av.mp4"
 grep -q "Warning: Error output Video Size.Use the default size 320x240? No" "$out/stderr" || { echo "FAIL: size question"; cat "$out/stderr"; failures=$((failures + 1)); }
+# Settings that cannot be stored: the format's own defaults hold in memory, said once, every stream kept.
+n=0
+for settings in "$out/missing-folder/s.ini" "$out/fmt"; do
+  n=$((n + 1))
+  check "settings that cannot be stored ($settings)" 0 "$program" --format 103 --settings "$settings" --out "$out/unstored$n" "$media/av.mp4"
+  [ "$(grep -c "Cannot write $settings: " "$out/stderr")" = 1 ] || { echo "FAIL: unstored settings not said once"; cat "$out/stderr"; failures=$((failures + 1)); }
+  check "info of the output with unstored settings" 0 "$program" --info "$out/unstored$n"/*
+  grep -q "Video:" "$out/stdout" && grep -q "Audio:" "$out/stdout" || { echo "FAIL: a stream lost with unstored settings"; cat "$out/stdout"; failures=$((failures + 1)); }
+done
+[ ! -e "$out/missing-folder" ] || { echo "FAIL: a settings folder was made"; failures=$((failures + 1)); }
 echo "$((total - failures)) of $total passed"
 [ "$failures" = 0 ]

@@ -2,12 +2,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -381,13 +385,38 @@ TEST_F(ConversionTest, AStalledInputIsInterruptedByAStop) {
   std::thread writer([&] {
     std::ifstream source(Fixture("programs.ts"), std::ios::binary);
     std::vector<char> data((std::istreambuf_iterator<char>(source)), std::istreambuf_iterator<char>());
-    FILE* fifo = std::fopen(pipe.c_str(), "wb");
-    if (!fifo) return;
-    std::fwrite(data.data(), 1, data.size() * 3 / 4, fifo); // then nothing more until released
-    std::fflush(fifo);
+    // A reader that goes away fails the write instead of ending the process.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+    // Every wait gives way to the release, so a test that ends early never waits for the writer.
+    int fifo = -1;
+    while ((fifo = open(pipe.c_str(), O_WRONLY | O_NONBLOCK)) < 0)
+      if (release.WaitFor(10)) return;
+    size_t written = 0;
+    const size_t part = data.size() * 3 / 4; // then nothing more until released
+    while (written < part) {
+      const ssize_t n = write(fifo, data.data() + written, part - written);
+      if (n > 0)
+        written += static_cast<size_t>(n);
+      else if (n < 0 && errno == EAGAIN && !release.WaitFor(5))
+        continue;
+      else
+        break;
+    }
     release.WaitFor(30000);
-    std::fclose(fifo);
+    close(fifo);
   });
+  // However the test ends, the writer is let go and joined.
+  struct TWriterGuard {
+    TEvent& Release;
+    std::thread& Writer;
+    ~TWriterGuard() {
+      Release.SetEvent();
+      Writer.join();
+    }
+  } guard{release, writer};
   const int task = Component.AddTask(NarrowToWide(pipe));
   ASSERT_EQ(task, 0) << Component.LastErrMsg();
   ASSERT_TRUE(Component.SetOutputFile(task, NarrowToWide(Out + "stalled.avi")));
@@ -397,8 +426,6 @@ TEST_F(ConversionTest, AStalledInputIsInterruptedByAStop) {
   Component.Stop(true);
   EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(3));
   EXPECT_TRUE(AllDone.WaitFor(10000));
-  release.SetEvent();
-  writer.join();
   std::lock_guard lock(FLock);
   ASSERT_EQ(Results.size(), 1u);
   EXPECT_FALSE(Results[0].Finished);

@@ -96,6 +96,11 @@ void TScriptedTask::RunConversion() {
     if (StopRequested()) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(FScript->StepMs));
     ++FScript->StepsDone;
+    if (FScript->HookBitmap && FCustomHookProc) {
+      bool update = true;
+      bool stopHook = false;
+      FCustomHookProc(this, FScript->HookBitmap, step + 1, 40000 * step, update, stopHook);
+    }
     if (FProgressProc)
       FProgressProc(this, 0, step + 1, 25, 2.0f, 800.0f, 1000 * (step + 1), 40000 * (step + 1), -1);
   }

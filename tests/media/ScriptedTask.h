@@ -16,12 +16,13 @@ namespace kavro::test {
 
 // What every task of one test shares.
 struct TScript {
-  int Steps = 3;               // progress reports per run
-  int StepMs = 5;              // time per step
-  std::wstring MissingFile;    // opening this name fails
-  std::string FailRunMessage;  // a run that raises this
-  int WaitForMostRunning = 0;  // a run first waits (up to 5 s) until this many have run at once
-  std::atomic<int> Running{0}; // tasks inside their run now
+  int Steps = 3;                 // progress reports per run
+  int StepMs = 5;                // time per step
+  std::wstring MissingFile;      // opening this name fails
+  std::string FailRunMessage;    // a run that raises this
+  int WaitForMostRunning = 0;    // a run first waits (up to 5 s) until this many have run at once
+  TBitmap* HookBitmap = nullptr; // when set, every step hands this picture to the custom hook
+  std::atomic<int> Running{0};   // tasks inside their run now
   std::atomic<int> MostRunning{0};
   std::atomic<int> StepsDone{0};
 };

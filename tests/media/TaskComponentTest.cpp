@@ -4,10 +4,13 @@
 
 #include <chrono>
 #include <mutex>
+#include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "FFmpegLoader.h"
+#include "FFmpegLogger.h"
 #include "ScriptedTask.h"
 #include "platform/Bitmap.h"
 #include "platform/Event.h"
@@ -19,6 +22,16 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+
+// Polls a condition for at most five seconds; false when it did not come.
+template <typename Condition> bool WaitUntil(Condition condition) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
 
 struct TTermination {
   TTerminateInfo Info;
@@ -98,6 +111,42 @@ TEST_F(TaskComponentTest, ConcurrencyOneRunsTasksOneAtATimeOnWorkers) {
     for (TScriptedTask* task : Tasks.Made)
       EXPECT_NE(t.Thread, task->RunThread);
   }
+}
+
+TEST_F(TaskComponentTest, AThrowingTerminationHandlerIsLoggedOnEveryPath) {
+  std::mutex lock; // log lines arrive on the delivering thread
+  std::vector<std::string> logged;
+  TFFLogger::Instance().SetOnLog([&](TObject*, uint32_t, TLogLevel level, const std::string& line) {
+    std::lock_guard guard(lock);
+    if (level == llError) logged.push_back(line);
+  });
+  std::vector<int> delivered;
+  Component.OnTerminate = [&](TObject*, const TTerminateInfo& info) {
+    {
+      std::lock_guard guard(lock);
+      delivered.push_back(info.TaskIndex);
+    }
+    if (info.TaskIndex == -1) AllDone.SetEvent();
+    if (info.TaskIndex == 0) throw std::runtime_error("handler of task 0 failed");
+    if (info.TaskIndex == 1) throw 42;
+  };
+  ASSERT_EQ(AddTasks(2), 2);
+  AddOutputs();
+  // On the delivering thread: the process lives on and the later notifications still arrive.
+  Component.StartTask(1);
+  ASSERT_TRUE(WaitAllDone());
+  Component.ClearTasks();
+  // In the caller's thread the same.
+  AllDone.ResetEvent();
+  ASSERT_EQ(AddTasks(2), 2);
+  AddOutputs();
+  Component.StartTask(0);
+  EXPECT_TRUE(AllDone.IsSet());
+  TFFLogger::Instance().SetOnLog(nullptr);
+  std::lock_guard guard(lock);
+  EXPECT_THAT(delivered, ElementsAre(0, 1, -1, 0, 1, -1));
+  EXPECT_THAT(logged, ElementsAre("handler of task 0 failed", "The termination handler failed",
+                                  "handler of task 0 failed", "The termination handler failed"));
 }
 
 TEST_F(TaskComponentTest, ConcurrencyTwoRunsTwoAtOnceThenTheThird) {
@@ -385,16 +434,14 @@ TEST_F(TaskComponentTest, PauseHoldsWorkersAndResumeLetsThemGo) {
   ASSERT_EQ(AddTasks(1), 1);
   AddOutputs();
   Component.StartTask(1);
-  while (Tasks.Script->StepsDone < 3)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(WaitUntil([&] { return Tasks.Script->StepsDone >= 3; }));
   Component.Pause();
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   const int paused = Tasks.Script->StepsDone;
   std::this_thread::sleep_for(std::chrono::milliseconds(60));
   EXPECT_LE(Tasks.Script->StepsDone - paused, 1);
   Component.Resume();
-  while (Tasks.Script->StepsDone < paused + 5)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(WaitUntil([&] { return Tasks.Script->StepsDone >= paused + 5; }));
   // A paused task stops as well.
   Component.Pause();
   Component.Stop(true);
@@ -432,26 +479,46 @@ TEST_F(TaskComponentTest, PreviewFlagsFollowTheProperties) {
 }
 
 TEST_F(TaskComponentTest, CustomHookRunsOnTheWorkerWithTheCanvasLocked) {
-  ASSERT_EQ(AddTasks(1), 1);
+  // With a main loop installed, a hook passed to the main thread would show up as this thread.
+  TMainThread::InstallPlainLoop();
   TBitmap bitmap;
-  std::thread::id hookThread;
+  Tasks.Script->HookBitmap = &bitmap;
+  std::vector<std::thread::id> hookThreads;
+  std::vector<int> frames;
+  bool canvasFree = false;
   Component.OnCustomHook = [&](TObject*, THookInfo* info) {
-    hookThread = std::this_thread::get_id();
+    hookThreads.push_back(std::this_thread::get_id());
+    frames.push_back(info->FrameNumber);
+    EXPECT_EQ(info->TaskIndex, 0);
     EXPECT_EQ(info->Bitmap, &bitmap);
-    EXPECT_EQ(info->FrameNumber, 10);
     EXPECT_TRUE(info->Update);
-    info->Update = false;
-    info->StopHook = true;
+    std::thread other([&] {
+      if (bitmap.TryLockCanvas()) {
+        canvasFree = true;
+        bitmap.UnlockCanvas();
+      }
+    });
+    other.join();
   };
+  ASSERT_EQ(AddTasks(1), 1);
   TOutputOptions o;
   o.HookEnabled = true;
   ASSERT_TRUE(Component.SetOutputFile(0, L"o.mp4", &o));
+  Component.StartTask(1);
+  ASSERT_TRUE(WaitAllDone());
+  EXPECT_THAT(frames, ElementsAre(1, 2, 3));
+  for (const auto id : hookThreads)
+    EXPECT_EQ(id, Tasks.Made[0]->RunThread);
+  EXPECT_NE(Tasks.Made[0]->RunThread, std::this_thread::get_id());
+  EXPECT_FALSE(canvasFree) << "the canvas was not locked during the hook";
+  // The flags the handler sets reach the engine.
+  Component.OnCustomHook = [](TObject*, THookInfo* info) {
+    info->Update = false;
+    info->StopHook = true;
+  };
   bool update = true;
   bool stop = false;
-  std::thread worker(
-      [&] { Tasks.Made[0]->FCustomHookProc(Tasks.Made[0], &bitmap, 10, 400000, update, stop); });
-  worker.join();
-  EXPECT_NE(hookThread, std::this_thread::get_id());
+  Tasks.Made[0]->FCustomHookProc(Tasks.Made[0], &bitmap, 10, 400000, update, stop);
   EXPECT_FALSE(update);
   EXPECT_TRUE(stop);
 }
@@ -474,8 +541,7 @@ TEST_F(TaskComponentTest, DestroyingTheComponentStopsRunningTasks) {
     ASSERT_EQ(component.AddTask(L"a.avi"), 0);
     ASSERT_TRUE(component.SetOutputFile(0, L"b.mp4"));
     component.StartTask(1);
-    while (Tasks.Script->StepsDone < 2)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(WaitUntil([&] { return Tasks.Script->StepsDone >= 2; }));
   }
   EXPECT_EQ(Tasks.Script->Running, 0);
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <thread>
 #include <vector>
 
 #include "platform/Bitmap.h"
@@ -42,12 +43,23 @@ TEST(Bitmap, SavesATopDownBmp) {
   EXPECT_FALSE(bitmap.SaveToFile("/nonexistent-folder/x.bmp"));
 }
 
-TEST(Bitmap, CanvasLockIsRecursive) {
+TEST(Bitmap, CanvasLockIsRecursiveAndKeepsOtherThreadsOut) {
   TBitmap bitmap;
+  const auto othersMayLock = [&] {
+    bool locked = false;
+    std::thread([&] {
+      locked = bitmap.TryLockCanvas();
+      if (locked) bitmap.UnlockCanvas();
+    }).join();
+    return locked;
+  };
   bitmap.LockCanvas();
-  bitmap.LockCanvas();
+  bitmap.LockCanvas(); // the holder may lock again
+  EXPECT_FALSE(othersMayLock());
   bitmap.UnlockCanvas();
+  EXPECT_FALSE(othersMayLock()); // still held once
   bitmap.UnlockCanvas();
+  EXPECT_TRUE(othersMayLock());
 }
 
 } // namespace

@@ -30,14 +30,18 @@ TEST(Convert, Integers) {
 
 TEST(Convert, FloatsUseAPointWhateverTheLocale) {
   const char* saved = std::setlocale(LC_NUMERIC, nullptr);
-  const std::string restore = saved ? saved : "C";
-  std::setlocale(LC_NUMERIC, "de_DE.UTF-8"); // may be missing; the point rule holds either way
+  struct TRestore {
+    std::string Name;
+    ~TRestore() { std::setlocale(LC_NUMERIC, Name.c_str()); }
+  } restore{saved ? saved : "C"};
+  // scripts/dev.sh makes this locale; without it the test would prove nothing.
+  if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) GTEST_SKIP() << "the locale de_DE.UTF-8 is not installed";
+  ASSERT_STREQ(std::localeconv()->decimal_point, ",");
   EXPECT_DOUBLE_EQ(StrToFloat("1.5"), 1.5);
   EXPECT_DOUBLE_EQ(StrToFloat(" -0.25 "), -0.25);
   EXPECT_DOUBLE_EQ(StrToFloat("1e3"), 1000.0);
   EXPECT_EQ(ErrorOf([] { StrToFloat("1,5"); }), "'1,5' is not a valid floating point value");
   EXPECT_EQ(ErrorOf([] { StrToFloat("abc"); }), "'abc' is not a valid floating point value");
-  std::setlocale(LC_NUMERIC, restore.c_str());
 }
 
 TEST(Convert, TextHelpers) {

@@ -21,6 +21,16 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Polls a condition for at most the limit; false when it did not come.
+template <typename Condition> bool WaitUntil(Condition condition, std::chrono::milliseconds limit = 5s) {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
 TEST(Event, ManualAndAutoReset) {
   TEvent manual(true, false);
   EXPECT_FALSE(manual.WaitFor(0));
@@ -39,7 +49,7 @@ TEST(Event, ManualAndAutoReset) {
     std::this_thread::sleep_for(10ms);
     late.SetEvent();
   });
-  EXPECT_TRUE(late.WaitFor(-1));
+  EXPECT_TRUE(late.WaitFor(5000));
   setter.join();
 }
 
@@ -54,17 +64,22 @@ TEST(PauseGate, HoldsTheWorkerUntilOpened) {
       std::this_thread::sleep_for(1ms);
     }
   });
-  while (passes < 3)
-    std::this_thread::sleep_for(1ms);
+  const bool running = WaitUntil([&] { return passes >= 3; });
   gate.Close();
   std::this_thread::sleep_for(10ms);
   const int held = passes;
   std::this_thread::sleep_for(30ms);
-  EXPECT_LE(passes - held, 1);
-  EXPECT_TRUE(gate.IsClosed());
-  quit = true;
+  const int passedClosed = passes - held;
+  const bool closed = gate.IsClosed();
+  // Opened again, the worker goes on.
   gate.Open();
+  const bool resumed = WaitUntil([&] { return passes >= held + 3; });
+  quit = true;
   worker.join();
+  EXPECT_TRUE(running);
+  EXPECT_LE(passedClosed, 1);
+  EXPECT_TRUE(closed);
+  EXPECT_TRUE(resumed);
 }
 
 class MainThreadTest : public ::testing::Test {
@@ -107,15 +122,26 @@ TEST_F(MainThreadTest, LockServingServesTheHolder) {
   TMainThread::InstallPlainLoop();
   std::mutex lock;
   TEvent holding;
+  std::thread::id servedOn;
   std::thread worker([&] {
     std::lock_guard guard(lock);
     holding.SetEvent();
-    TMainThread::Synchronize([] {}); // waits for the main thread while holding the lock
+    // Waits for the main thread while holding the lock.
+    TMainThread::Synchronize([&] { servedOn = std::this_thread::get_id(); });
   });
-  holding.WaitFor();
+  const bool held = holding.WaitFor(5000);
   TMainThread::LockServing(lock);
+  // The lock is ours now: nobody else gets it.
+  bool othersGotIt = true;
+  std::thread([&] {
+    othersGotIt = lock.try_lock();
+    if (othersGotIt) lock.unlock();
+  }).join();
   lock.unlock();
   worker.join();
+  EXPECT_TRUE(held);
+  EXPECT_EQ(servedOn, std::this_thread::get_id());
+  EXPECT_FALSE(othersGotIt);
 }
 
 TEST_F(MainThreadTest, WaitServingTimesOut) {

@@ -12,6 +12,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavcodec/dv_profile.h>
 #include <libavfilter/avfilter.h>
 #include <libavfilter/buffersink.h>
 #include <libavfilter/buffersrc.h>
@@ -108,6 +109,8 @@ void TCustomFFmpeg::SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamStat
 int TCustomFFmpeg::BuildVideoFilterGraph(TInputStreamState& ist, TOutputStreamState& ost) {
   AVCodecContext* encoder = ost.Setup->Codec;
   const AVCodecParameters* input = ist.Stream->codecpar;
+  const int scaledWidth = encoder->width;
+  const int scaledHeight = encoder->height;
   avfilter_graph_free(&ist.Graph);
   ist.Graph = avfilter_graph_alloc();
   if (!ist.Graph) return -1;
@@ -158,6 +161,18 @@ int TCustomFFmpeg::BuildVideoFilterGraph(TInputStreamState& ist, TOutputStreamSt
   }
   encoder->width = av_buffersink_get_w(ist.GraphOutput);
   encoder->height = av_buffersink_get_h(ist.GraphOutput);
+  // DV takes one sampling per picture size, and a padding filter settles the size only here: the
+  // sampling chosen for the size before the filters may not be one DV has at this size.
+  const AVCodec* dv = encoder->codec_id == AV_CODEC_ID_DVVIDEO ? ost.Setup->Encoder : nullptr;
+  if (dv && dv->pix_fmts &&
+      !av_dv_codec_profile2(encoder->width, encoder->height, encoder->pix_fmt, encoder->framerate))
+    for (const AVPixelFormat* format = dv->pix_fmts; *format != AV_PIX_FMT_NONE; ++format)
+      if (av_dv_codec_profile2(encoder->width, encoder->height, *format, encoder->framerate)) {
+        encoder->width = scaledWidth;
+        encoder->height = scaledHeight;
+        encoder->pix_fmt = *format;
+        return BuildVideoFilterGraph(ist, ost);
+      }
   const AVRational filteredAspect = av_buffersink_get_sample_aspect_ratio(ist.GraphOutput);
   if (filteredAspect.num) encoder->sample_aspect_ratio = filteredAspect;
   return 0;

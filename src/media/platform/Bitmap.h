@@ -27,6 +27,8 @@ public:
   // handler may call helpers that lock again.
   void LockCanvas() { FCanvasLock.lock(); }
   void UnlockCanvas() { FCanvasLock.unlock(); }
+  // False when another thread holds the canvas.
+  bool TryLockCanvas() { return FCanvasLock.try_lock(); }
 
   // Writes the picture as an uncompressed 24-bit BMP file; False when the file cannot be written.
   bool SaveToFile(const std::string& fileName) const;
