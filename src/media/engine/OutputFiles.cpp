@@ -99,7 +99,6 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
   }
   auto file = std::make_shared<TOutputFile>();
   file->Url = FileNameToURL(fileName);
-  if (file->Url.size() > 1024) file->Url.resize(1024);
   if (avformat_alloc_output_context2(&file->Context, format, nullptr, file->Url.c_str()) < 0 ||
       !file->Context)
     throw FFmpegException("avformat_alloc_context failed");
