@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 
@@ -21,7 +24,13 @@ namespace kavro::test {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::StartsWith;
+
+std::string Contents(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
 
 class ConversionEdgeTest : public ::testing::Test {
 protected:
@@ -160,6 +169,33 @@ TEST_F(ConversionEdgeTest, ProgramChaptersAndSubtitles) {
   ASSERT_EQ(probe.FormatContext()->nb_chapters, 2u);
   EXPECT_EQ(probe.SubtitleStreamCount(), 1);
   EXPECT_THAT(probe.GetInfoText(), HasSubstr("Subtitle: ass"));
+}
+
+// An existing file is replaced only by a run that succeeded: a failed one leaves it byte for byte,
+// a new name that failed leaves nothing, and a replaced file keeps its permissions and its links.
+TEST_F(ConversionEdgeTest, OnlyASucceededRunReplacesAFile) {
+  const std::string old = "the user's own file";
+  std::ofstream(Out + "kept.avi") << old;
+  chmod((Out + "kept.avi").c_str(), 0640);
+  const TTerminateInfo failed = Convert("av.mp4", "kept.avi", "vf=nosuchfilter");
+  ASSERT_TRUE(failed.Exception);
+  EXPECT_EQ(Contents(Out + "kept.avi"), old);
+  EXPECT_TRUE(Convert("av.mp4", "new.avi", "vf=nosuchfilter").Exception);
+  EXPECT_FALSE(std::filesystem::exists(Out + "new.avi"));
+
+  std::filesystem::remove(Out + "link.avi");
+  std::filesystem::create_symlink("kept.avi", Out + "link.avi");
+  const TTerminateInfo replaced = Convert("av.mp4", "link.avi", "t=1");
+  ASSERT_TRUE(replaced.Finished) << replaced.ExceptionMsg;
+  EXPECT_TRUE(std::filesystem::is_symlink(Out + "link.avi"));
+  EXPECT_GT(std::filesystem::file_size(Out + "kept.avi"), 10000u);
+  struct stat info;
+  ASSERT_EQ(stat((Out + "kept.avi").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_EQ(PictureCount("kept.avi"), 25u);
+  // Nothing written aside is left behind.
+  for (const auto& entry : std::filesystem::directory_iterator(Out))
+    EXPECT_THAT(entry.path().filename().string(), Not(HasSubstr(".part"))) << entry.path();
 }
 
 } // namespace
