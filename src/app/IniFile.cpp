@@ -1,6 +1,7 @@
 #include "IniFile.h"
 
 #include "platform/Convert.h"
+#include "platform/TextFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +9,7 @@
 
 #include <charconv>
 #include <cstdio>
-#include <fstream>
+#include <sstream>
 #include <mutex>
 #include <optional>
 
@@ -18,9 +19,14 @@ namespace {
 // Read-modify-write of a file must not interleave between two threads of this process.
 std::mutex WriteLock;
 
-std::vector<std::string> ReadLines(const std::string& fileName) {
+// The lines of the file; none when it is missing or is not a file that can be read (a device, a
+// pipe or a huge file is never read), and then readable is false unless the file is just missing.
+std::vector<std::string> ReadLines(const std::string& fileName, bool* readable = nullptr) {
   std::vector<std::string> lines;
-  std::ifstream in(fileName, std::ios::binary);
+  std::string text;
+  const TTextFileResult result = ReadTextFile(fileName, text);
+  if (readable) *readable = result == TTextFileResult::Read || result == TTextFileResult::Missing;
+  std::istringstream in(text);
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -118,7 +124,10 @@ bool ReplaceFile(const std::string& fileName, const std::vector<std::string>& li
 
 template <typename Change> bool Modify(const std::string& fileName, Change change) {
   std::lock_guard lock(WriteLock);
-  auto lines = ReadLines(fileName);
+  bool readable = true;
+  auto lines = ReadLines(fileName, &readable);
+  // Writing what could not be read would replace a device or throw the rest of a file away.
+  if (!readable) return false;
   if (!change(lines)) return true;
   return ReplaceFile(fileName, lines);
 }
