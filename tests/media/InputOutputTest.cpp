@@ -150,7 +150,7 @@ TEST_F(InputOutputTest, OutputStreamsFollowTheInputAndTheOptions) {
   EXPECT_EQ(Task(0).Settings().AudioSampleRate, 44100);
   EXPECT_EQ(Task(0).Settings().AudioChannels, 2);
   EXPECT_TRUE(files[0]->CreatedFile);
-  EXPECT_TRUE(Exists(files[0]->Target.WritePath())); // open for writing, under whatever name
+  EXPECT_TRUE(Exists(Out + "out.avi"));
 }
 
 TEST_F(InputOutputTest, OutputFailures) {
@@ -222,10 +222,9 @@ TEST_F(InputOutputTest, MetadataAndTimestampReachTheOutput) {
 TEST_F(InputOutputTest, AnOutputThatNeverRanLeavesNoFile) {
   ASSERT_EQ(Add("av.mp4"), 0);
   ASSERT_TRUE(Output(0, "never.mp4"));
-  // Written aside until a run succeeds: nothing half-made under the name meanwhile.
-  EXPECT_FALSE(Exists(Out + "never.mp4"));
-  EXPECT_EQ(FolderEntries(Out).size(), 1u);
+  EXPECT_TRUE(Exists(Out + "never.mp4"));
   Component.ClearTasks();
+  // Nothing is left, not even what the run would have written aside.
   EXPECT_TRUE(FolderEntries(Out).empty());
 }
 
@@ -267,6 +266,11 @@ TEST_F(InputOutputTest, ASecondWriterOfAnOutputIsRefused) {
   EXPECT_FALSE(Output(1, "busy.mp4"));
   EXPECT_EQ(Component.LastErrMsg(), target + ": Device or resource busy");
   EXPECT_EQ(Contents(target), "the user's file");
+  // The same for a name that no file has yet.
+  ASSERT_EQ(Add("av.mp4"), 2);
+  ASSERT_TRUE(Output(1, "fresh.mp4")) << Component.LastErrMsg();
+  EXPECT_FALSE(Output(2, "fresh.mp4"));
+  EXPECT_EQ(Component.LastErrMsg(), Out + "fresh.mp4: Device or resource busy");
   Component.ClearTasks();
   EXPECT_EQ(Contents(target), "the user's file");
   EXPECT_EQ(FolderEntries(Out).size(), 1u);

@@ -73,6 +73,9 @@ int TOutputTarget::Open(AVFormatContext* context, const std::string& url) {
       return 0;
     }
     // A folder that takes no new file may still hold a file that can be written: write it in place.
+    if (result != AVERROR(EACCES) && result != AVERROR(EPERM) && result != AVERROR(EROFS) &&
+        result != AVERROR(ENAMETOOLONG))
+      return result;
   }
   if (IsUnicodeURL(url) || !exists || S_ISREG(info.st_mode)) {
     FOwnIO = true;
@@ -83,7 +86,18 @@ int TOutputTarget::Open(AVFormatContext* context, const std::string& url) {
 
 int TOutputTarget::OpenTemporary(const std::string& target) {
   struct stat existing;
-  const bool replaces = stat(target.c_str(), &existing) == 0;
+  bool replaces = stat(target.c_str(), &existing) == 0;
+  if (!replaces) {
+    // The name is taken at once, as writing it directly would take it: an output named next sees
+    // it, and a second writer finds it locked. It stays empty until the run puts the file in place.
+    FLock = open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    if (FLock >= 0)
+      flock(FLock, LOCK_EX | LOCK_NB);
+    else if (errno != EEXIST)
+      return AVERROR(errno);
+    else
+      replaces = stat(target.c_str(), &existing) == 0;
+  }
   if (replaces) {
     // Two writers of one file: the second is told it is busy instead of racing the first.
     FLock = open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);

@@ -1,6 +1,7 @@
 // Where the bytes of one output file go. A regular file (new, or one that exists) is written under
 // a temporary name in its own folder and renamed over its name only once the run has succeeded, so
-// a failed run leaves the old file as it was and a new name never shows a half-made file. Devices,
+// a failed run leaves the old file as it was and a new name never shows a half-made file (it is
+// taken at once by an empty file, removed again when the run fails). Devices,
 // pipes, protocols and numbered image sequences are written directly. While it is written, the file
 // it will replace is locked against a second writer. Owned by one output file; the owner's thread
 // opens it, the task's run writes, commits and closes it.
