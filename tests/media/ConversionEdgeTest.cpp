@@ -198,5 +198,38 @@ TEST_F(ConversionEdgeTest, OnlyASucceededRunReplacesAFile) {
     EXPECT_THAT(entry.path().filename().string(), Not(HasSubstr(".part"))) << entry.path();
 }
 
+// Names far longer than the old cuts (1,024 and 2,047 bytes) are read and written whole.
+TEST_F(ConversionEdgeTest, LongFileNamesAreUsedWhole) {
+  std::string folder = Out + "long";
+  std::filesystem::remove_all(folder);
+  while (folder.size() < 2200)
+    folder += "/" + std::string(120, 'd');
+  std::filesystem::create_directories(folder);
+  const std::string input = folder + "/" + std::string(100, 's') + "-\u00e9.mp4";
+  const std::string output = folder + "/" + std::string(100, 'o') + "-\u00e9.avi";
+  std::filesystem::copy_file(Fixture("av.mp4"), input);
+  TFFmpegVCL component;
+  ASSERT_TRUE(component.LoadAVLib(L""));
+  TTerminateInfo result{-2, false, true, "not started"};
+  component.OnTerminate = [&](TObject*, const TTerminateInfo& info) {
+    if (info.TaskIndex == 0) result = info;
+  };
+  ASSERT_EQ(component.AddTask(Utf8ToWide(input)), 0) << component.LastErrMsg();
+  TOutputOptions options;
+  options.ExtOptions = "t=1";
+  ASSERT_TRUE(component.SetOutputFile(0, Utf8ToWide(output), &options)) << component.LastErrMsg();
+  component.StartTask(0);
+  EXPECT_TRUE(result.Finished) << result.ExceptionMsg;
+  EXPECT_GT(std::filesystem::file_size(output), 10000u);
+  // Nothing but the two files: no cut name was written.
+  size_t entries = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    (void)entry;
+    ++entries;
+  }
+  EXPECT_EQ(entries, 2u);
+  std::filesystem::remove_all(Out + "long");
+}
+
 } // namespace
 } // namespace kavro::test

@@ -98,6 +98,8 @@ int TOutputTarget::OpenTemporary(const std::string& target) {
     else
       replaces = stat(target.c_str(), &existing) == 0;
   }
+  // A file the user may not write stays protected, as writing it in place would find.
+  if (replaces && access(target.c_str(), W_OK) != 0) return AVERROR(errno);
   if (replaces) {
     // Two writers of one file: the second is told it is busy instead of racing the first.
     FLock = open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
