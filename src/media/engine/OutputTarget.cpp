@@ -91,6 +91,7 @@ int TOutputTarget::OpenTemporary(const std::string& target) {
     // The name is taken at once, as writing it directly would take it: an output named next sees
     // it, and a second writer finds it locked. It stays empty until the run puts the file in place.
     FLock = open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    FPlaceholder = FLock >= 0 ? target : std::string();
     if (FLock >= 0)
       flock(FLock, LOCK_EX | LOCK_NB);
     else if (errno != EEXIST)
@@ -120,7 +121,7 @@ int TOutputTarget::OpenTemporary(const std::string& target) {
     delete file;
     if (result == AVERROR(EEXIST)) continue;
     if (result < 0) {
-      Unlock();
+      Discard();
       return result;
     }
     if (replaces) {
@@ -134,7 +135,7 @@ int TOutputTarget::OpenTemporary(const std::string& target) {
     FReplacedPath = target;
     return 0;
   }
-  Unlock();
+  Discard();
   return AVERROR(EEXIST);
 }
 
@@ -154,6 +155,7 @@ int TOutputTarget::Commit() {
     unlink(FTemporaryPath.c_str());
   }
   FTemporaryPath.clear();
+  FPlaceholder.clear();
   Unlock();
   return result;
 }
@@ -161,6 +163,12 @@ int TOutputTarget::Commit() {
 void TOutputTarget::Discard() {
   if (!FTemporaryPath.empty()) unlink(FTemporaryPath.c_str());
   FTemporaryPath.clear();
+  // The empty file that held a new name goes too: nothing was put in its place.
+  struct stat info;
+  if (!FPlaceholder.empty() && stat(FPlaceholder.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+      info.st_size == 0)
+    unlink(FPlaceholder.c_str());
+  FPlaceholder.clear();
   Unlock();
 }
 

@@ -29,7 +29,8 @@ public:
   // Puts the written file in place of the final name (the I/O is closed by then); a negative
   // library error code when that fails, the temporary file is then gone and the old file stays.
   int Commit();
-  // Deletes a temporary file that was not committed and lets go of the lock.
+  // Deletes a temporary file that was not committed, and the empty file that held a new name, and
+  // lets go of the lock.
   void Discard();
 
   // The path on disk of the final name (empty for protocols).
@@ -45,6 +46,7 @@ private:
   std::string FFinalPath;
   std::string FTemporaryPath; // empty when written directly
   std::string FReplacedPath;  // what the rename replaces: the final path, or where its link points
+  std::string FPlaceholder;   // the empty file made to hold a new name, until the rename replaces it
   bool FOwnIO = false;        // the I/O is a TUnicodeFile context, not one of the libraries' protocols
   int FLock = -1;             // a handle of the file being replaced, holding the writers' lock
 };
