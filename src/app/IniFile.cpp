@@ -1,6 +1,7 @@
 #include "IniFile.h"
 
 #include "platform/Convert.h"
+#include "platform/TextFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +10,7 @@
 #include <charconv>
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <sstream>
 #include <mutex>
 #include <optional>
 #include <system_error>
@@ -20,9 +21,15 @@ namespace {
 // Read-modify-write of a file must not interleave between two threads of this process.
 std::mutex WriteLock;
 
-std::vector<std::string> ReadLines(const std::string& fileName) {
+// The lines of the file; none when it is missing or is not a file that can be read (a device, a
+// pipe or a huge file is never read), and then unreadable says why it cannot be written either.
+std::vector<std::string> ReadLines(const std::string& fileName, std::string* unreadable = nullptr) {
   std::vector<std::string> lines;
-  std::ifstream in(fileName, std::ios::binary);
+  std::string text;
+  const TTextFileResult result = ReadTextFile(fileName, text);
+  if (unreadable && result != TTextFileResult::Read && result != TTextFileResult::Missing)
+    *unreadable = "Cannot write " + TextFileError(fileName, result);
+  std::istringstream in(text);
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -210,11 +217,13 @@ bool TIniFile::Store(std::vector<TChange> changes) {
   FState->Unstored.clear();
   all.insert(all.end(), std::make_move_iterator(changes.begin()), std::make_move_iterator(changes.end()));
   std::lock_guard lock(WriteLock);
-  auto lines = ReadLines(FFileName);
+  // Writing what could not be read would replace a device or throw the rest of a huge file away.
+  std::string failure;
+  auto lines = ReadLines(FFileName, &failure);
   bool changed = false;
   for (const TChange& change : all)
     changed = Apply(lines, change) || changed;
-  const std::string failure = changed ? ReplaceFile(FFileName, lines) : "";
+  if (failure.empty() && changed) failure = ReplaceFile(FFileName, lines);
   if (failure.empty()) {
     FState->FailureReported = false;
     FState->StoreFailure.clear();

@@ -36,7 +36,8 @@ void TConsoleProgress::Update(const TProgressInfo& info) {
   const double elapsed = std::chrono::duration<double>(now - started).count();
   const std::string line = Line(info, elapsed, FTaskCount);
   if (FTerminal) {
-    std::fprintf(FOutput, "\r%-79s", line.c_str());
+    // Back to the start, then clear what a longer earlier line left to the right.
+    std::fprintf(FOutput, "\r%s\033[K", line.c_str());
     FLineOpen = true;
   } else {
     std::fprintf(FOutput, "%s\n", line.c_str());

@@ -9,9 +9,11 @@
 #include "FFmpegLogger.h"
 #include "GlobalUnit.h"
 #include "JobList.h"
+#include "Interrupts.h"
 #include "JobListRows.h"
 #include "platform/Event.h"
 #include "platform/MainThread.h"
+#include "platform/TextFile.h"
 
 namespace kavro {
 namespace {
@@ -75,6 +77,16 @@ int ConvertToFormat(TFFmpegVCL& component, const TFormatRequest& request,
     std::fprintf(stderr, "Cannot read the format file %s\n", global.FormatFile().c_str());
     return ExitFailed;
   }
+  // Settings and formats are read again and again: a device, a pipe or a huge file is refused
+  // before the first read. A settings file that does not exist yet is made.
+  for (const std::string& file : {global.SettingsFile(), global.FormatFile()}) {
+    std::string text;
+    const TTextFileResult read = ReadTextFile(file, text);
+    if (read != TTextFileResult::Read && read != TTextFileResult::Missing) {
+      std::fprintf(stderr, "%s\n", TextFileError(file, read).c_str());
+      return ExitFailed;
+    }
+  }
   TMainThread::InstallPlainLoop();
   TAppSettings settings(global.SettingsFile());
   const TIniFile formats(global.FormatFile());
@@ -105,17 +117,20 @@ int ConvertToFormat(TFFmpegVCL& component, const TFormatRequest& request,
   TConversionRun run(component, settings, formats, rows, view, desktop, dialogs);
   run.FormatCode = format->Code;
   if (!request.OutputFolder.empty()) run.OutputFolder = request.OutputFolder;
-  if (!run.Start()) {
-    for (const auto& [row, message] : run.Failures())
-      std::fprintf(stderr, "%s: %s\n", list.Row(row).Record.SourceFile.c_str(), message.c_str());
-    return ExitFailed;
-  }
-  bool stopping = false;
-  while (!TMainThread::WaitServing(over, 100))
-    if (interrupted && !stopping) {
-      stopping = true;
-      component.Stop(false);
+  {
+    const TWatchedStage watched;
+    if (!run.Start()) {
+      for (const auto& [row, message] : run.Failures())
+        std::fprintf(stderr, "%s: %s\n", list.Row(row).Record.SourceFile.c_str(), message.c_str());
+      return ExitFailed;
     }
+    bool stopping = false;
+    while (!TMainThread::WaitServing(over, 100))
+      if (interrupted && !stopping) {
+        stopping = true;
+        component.Stop(false);
+      }
+  }
   progress.Break();
   // A write of the run that the settings file could not take and nobody has said yet.
   if (const auto failure = settings.Ini().NewStoreFailure())

@@ -1,11 +1,10 @@
 // kavro-convert: the converter's engine from a terminal.
 #include <unistd.h>
 
-#include <atomic>
 #include <clocale>
-#include <csignal>
 #include <cstdio>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,9 +15,11 @@
 #include "FFmpegLogger.h"
 #include "FFmpegVCL.h"
 #include "FormatMode.h"
+#include "Interrupts.h"
 #include "OptionText.h"
 #include "platform/Convert.h"
 #include "platform/Event.h"
+#include "platform/FileIdentity.h"
 #include "platform/MainThread.h"
 #include "platform/WideString.h"
 
@@ -28,13 +29,6 @@ namespace {
 
 constexpr int ExitFailed = 1;
 constexpr int ExitUsage = 2;
-constexpr int ExitInterrupted = 130;
-
-std::atomic<bool> GInterrupted{false};
-
-void OnInterrupt(int) {
-  GInterrupted = true;
-}
 
 void PrintUsage(FILE* to) {
   std::fputs(
@@ -132,6 +126,32 @@ bool OutputRecord(const TCommandFile& file, TOutputOptions& output) {
   return true;
 }
 
+// Two outputs of one command that are one file would write over each other, and a conversion that
+// reads what an earlier one writes would read it before it is made; false with the reason on stderr.
+bool OutputsStandApart(const TCommandLine& commandLine) {
+  std::vector<const TCommandFile*> outputs;
+  for (const TConversion& conversion : commandLine.Conversions) {
+    for (const TCommandFile& input : conversion.Inputs)
+      for (const TCommandFile* output : outputs)
+        if (SameFile(input.FileName, output->FileName)) {
+          std::fprintf(stderr,
+                       "Input file '%s' is the output of an earlier conversion of this command; convert it "
+                       "in a command of its own\n",
+                       input.FileName.c_str());
+          return false;
+        }
+    for (const TCommandFile& output : conversion.Outputs) {
+      for (const TCommandFile* earlier : outputs)
+        if (SameFile(output.FileName, earlier->FileName)) {
+          std::fprintf(stderr, "Output file '%s' is given more than once\n", output.FileName.c_str());
+          return false;
+        }
+      outputs.push_back(&output);
+    }
+  }
+  return true;
+}
+
 // Adds every conversion as a task; false with the reason on stderr.
 bool AddConversions(TFFmpegVCL& component, const TCommandLine& commandLine) {
   for (const TConversion& conversion : commandLine.Conversions)
@@ -140,6 +160,7 @@ bool AddConversions(TFFmpegVCL& component, const TCommandLine& commandLine) {
         std::fprintf(stderr, "File '%s' already exists. Use -y to overwrite.\n", output.FileName.c_str());
         return false;
       }
+  if (!OutputsStandApart(commandLine)) return false;
   for (const TConversion& conversion : commandLine.Conversions) {
     TInputOptions input;
     input.ExtOptions = conversion.Inputs[0].Options;
@@ -172,13 +193,17 @@ int Convert(TFFmpegVCL& component, const TCommandLine& commandLine) {
   TMainThread::InstallPlainLoop();
   if (!AddConversions(component, commandLine)) return ExitFailed;
   TConsoleProgress progress(stderr, isatty(STDERR_FILENO), component.TasksCount());
+  std::mutex failuresLock; // terminations and log lines arrive on their own threads
+  std::vector<std::string> failures;
+  std::set<std::string> shownErrors; // a failure the log already showed is not repeated at the end
   TFFLogger::Instance().SetOnLog([&](TObject*, uint32_t, TLogLevel level, const std::string& line) {
     if (level > TFFLogger::Instance().LogLevel()) return;
     progress.Break();
     std::fprintf(stderr, "%s\n", line.c_str());
+    if (level > llError) return;
+    std::lock_guard lock(failuresLock);
+    shownErrors.insert(line);
   });
-  std::mutex failuresLock; // terminations arrive on their own thread
-  std::vector<std::string> failures;
   bool allFinished = true;
   TEvent done;
   component.OnProgress = [&](TObject*, TProgressInfo* info) { progress.Update(*info); };
@@ -191,22 +216,23 @@ int Convert(TFFmpegVCL& component, const TCommandLine& commandLine) {
     if (info.Exception) failures.push_back(info.ExceptionMsg);
     if (!info.Finished) allFinished = false;
   };
-  std::signal(SIGINT, OnInterrupt);
-  std::signal(SIGTERM, OnInterrupt);
   component.SetPreview(commandLine.Preview);
-  component.StartTask(commandLine.Concurrency);
-  bool stopping = false;
-  while (!TMainThread::WaitServing(done, 100)) {
-    if (GInterrupted && !stopping) {
-      stopping = true;
-      component.Stop(false);
+  {
+    const TWatchedStage watched;
+    component.StartTask(commandLine.Concurrency);
+    bool stopping = false;
+    while (!TMainThread::WaitServing(done, 100)) {
+      if (InterruptFlag() && !stopping) {
+        stopping = true;
+        component.Stop(false);
+      }
     }
   }
   progress.Break();
   std::lock_guard lock(failuresLock);
   for (const std::string& failure : failures)
-    std::fprintf(stderr, "%s\n", failure.c_str());
-  if (GInterrupted) return ExitInterrupted;
+    if (!shownErrors.count(failure)) std::fprintf(stderr, "%s\n", failure.c_str());
+  if (InterruptFlag()) return ExitInterrupted;
   return failures.empty() && allFinished ? 0 : ExitFailed;
 }
 
@@ -214,6 +240,7 @@ int Convert(TFFmpegVCL& component, const TCommandLine& commandLine) {
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  InstallInterruptHandlers();
   if (argc < 2) { // started without a task: say how to give one
     PrintUsage(stdout);
     return 0;
@@ -257,10 +284,8 @@ int main(int argc, char** argv) {
   case TCommandLine::cmListFormats:
     return ListFormats(commandLine.FormatRequest, stdout);
   case TCommandLine::cmFormat: {
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
-    const int result = ConvertToFormat(component, commandLine.FormatRequest, GInterrupted);
-    return GInterrupted ? ExitInterrupted : result;
+    const int result = ConvertToFormat(component, commandLine.FormatRequest, InterruptFlag());
+    return InterruptFlag() ? ExitInterrupted : result;
   }
   default:
     return Convert(component, commandLine);

@@ -109,18 +109,4 @@ void CloseInputContext(AVFormatContext** context) {
   TUnicodeFile::CloseIOContext(&io);
 }
 
-int OpenOutputIO(AVIOContext** io, const std::string& url) {
-  if (IsUnicodeURL(url)) return TUnicodeFile::OpenIOContext(url, omWrite, io);
-  return avio_open(io, url.c_str(), AVIO_FLAG_WRITE);
-}
-
-int CloseOutputIO(AVIOContext** io, const std::string& url) {
-  if (!*io) return 0;
-  if (IsUnicodeURL(url)) return TUnicodeFile::CloseIOContext(io);
-  avio_flush(*io);
-  const int error = (*io)->error;
-  const int closed = avio_closep(io);
-  return error < 0 ? error : closed;
-}
-
 } // namespace kavro

@@ -9,7 +9,6 @@
 struct AVDictionary;
 struct AVFormatContext;
 struct AVInputFormat;
-struct AVIOContext;
 
 namespace kavro {
 
@@ -30,10 +29,5 @@ int OpenInputContext(AVFormatContext** context, const std::wstring& fileName, co
                      AVDictionary** options);
 // Closes an input container opened by OpenInputContext, with its own I/O context if it had one.
 void CloseInputContext(AVFormatContext** context);
-// Opens an output file for writing as the I/O context of a container; a library error code.
-int OpenOutputIO(AVIOContext** io, const std::string& url);
-// Flushes and closes an output I/O context that OpenOutputIO opened for that URL; a negative code
-// when writing failed.
-int CloseOutputIO(AVIOContext** io, const std::string& url);
 
 } // namespace kavro

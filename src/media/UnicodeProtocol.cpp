@@ -51,10 +51,7 @@ bool NeedsUnicodeURL(const std::wstring& fileName) {
 }
 
 std::string FileNameToURL(const std::wstring& fileName) {
-  std::string url =
-      NeedsUnicodeURL(fileName) ? UnicodeUrlPrefix + WideToUtf8(fileName) : WideToNarrow(fileName);
-  if (url.size() > MaxUrlLength) url.resize(MaxUrlLength);
-  return url;
+  return NeedsUnicodeURL(fileName) ? UnicodeUrlPrefix + WideToUtf8(fileName) : WideToNarrow(fileName);
 }
 
 bool IsUnicodeURL(const std::string& url) {
@@ -93,7 +90,10 @@ int TUnicodeFile::Open(const std::string& url, TUnicodeOpenMode mode, TUnicodeFi
   file = nullptr;
   // The file system takes UTF-8 names, so the decoded name opens directly.
   const std::string path = IsUnicodeURL(url) ? WideToUtf8(URLToFileName(url)) : url;
-  const int flags = mode == omRead ? O_RDONLY : (mode == omWrite ? O_WRONLY : O_RDWR) | O_CREAT | O_TRUNC;
+  int flags = O_RDONLY;
+  if (mode == omWrite) flags = O_WRONLY | O_CREAT;
+  if (mode == omReadWrite) flags = O_RDWR | O_CREAT;
+  if (mode == omCreateNew) flags = O_WRONLY | O_CREAT | O_EXCL;
   const int handle = open(path.c_str(), flags | O_CLOEXEC, 0666);
   if (handle < 0) return AVERROR(errno);
   struct stat info;
@@ -102,10 +102,19 @@ int TUnicodeFile::Open(const std::string& url, TUnicodeOpenMode mode, TUnicodeFi
     close(handle);
     return AVERROR(EISDIR);
   }
-  // Others may read the file while it is written, but two writers never share it.
-  if (mode != omRead && flock(handle, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-    close(handle);
-    return AVERROR(EBUSY);
+  // Others may read the file while it is written, but two writers never share it: the lock comes
+  // before the truncation, so a second writer leaves the first one's bytes alone. Devices and pipes
+  // are shared as the system shares them.
+  if (mode != omRead && S_ISREG(info.st_mode)) {
+    if (flock(handle, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+      close(handle);
+      return AVERROR(EBUSY);
+    }
+    if (info.st_size > 0 && ftruncate(handle, 0) != 0) {
+      const int error = AVERROR(errno);
+      close(handle);
+      return error;
+    }
   }
   file = new TUnicodeFile(handle, S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode) || S_ISSOCK(info.st_mode),
                           interrupt);
@@ -153,7 +162,7 @@ int TUnicodeFile::OpenIOContext(const std::string& url, TUnicodeOpenMode mode, A
   if (result < 0) return result;
   auto* buffer = static_cast<unsigned char*>(av_malloc(IOBufferSize));
   AVIOContext* io = buffer ? avio_alloc_context(buffer, IOBufferSize, mode == omRead ? 0 : 1, file,
-                                                mode == omWrite ? nullptr : ReadPacket,
+                                                mode == omRead || mode == omReadWrite ? ReadPacket : nullptr,
                                                 mode == omRead ? nullptr : WritePacket, SeekPacket)
                            : nullptr;
   if (!io) {

@@ -14,11 +14,11 @@ extern "C" {
 namespace kavro {
 
 constexpr const char* UnicodeUrlPrefix = "unicode:utf8:";
-constexpr size_t MaxUrlLength = 2047;
 
 // False for a URL of a known protocol; else True when the locale's encoding cannot spell the name.
 bool NeedsUnicodeURL(const std::wstring& fileName);
-// "unicode:utf8:" + UTF-8 when needed, else the name in the locale's encoding; at most 2047 bytes.
+// "unicode:utf8:" + UTF-8 when needed, else the name in the locale's encoding. The whole name, however
+// long: a cut name could open another file; one the system cannot take fails with its own error.
 std::string FileNameToURL(const std::wstring& fileName);
 // The wide file name of a URL of either form.
 std::wstring URLToFileName(const std::string& url);
@@ -29,7 +29,8 @@ bool IsUnicodeURL(const std::string& url);
 // opens a TUnicodeFile for such names, so there is nothing to register up front.
 void RegisterUnicodeProtocol();
 
-enum TUnicodeOpenMode { omRead, omWrite, omReadWrite };
+// omCreateNew writes into a file that must not exist yet.
+enum TUnicodeOpenMode { omRead, omWrite, omReadWrite, omCreateNew };
 
 // An open file behind an I/O context of the libraries.
 class TUnicodeFile {
@@ -39,8 +40,9 @@ public:
 
   ~TUnicodeFile();
   // Opens the file a URL names; a negative library error code on failure (-2: no such file; a
-  // folder gives -21). Write modes create or truncate the file. Reading a pipe or a device waits for
-  // data in short slices and gives up when interrupt says so.
+  // folder gives -21). Write modes create or truncate the file; a regular file is locked against a
+  // second writer first (EBUSY), so that writer never empties it. Reading a pipe or a device waits
+  // for data in short slices and gives up when interrupt says so.
   static int Open(const std::string& url, TUnicodeOpenMode mode, TUnicodeFile*& file,
                   const AVIOInterruptCB* interrupt = nullptr);
   // The bytes moved, or -1; Interrupted when the interrupt callback ended a wait.

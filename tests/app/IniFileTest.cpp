@@ -143,6 +143,28 @@ TEST(IniFileTest, WhatTheFileCannotTakeIsKeptAndWrittenLater) {
   EXPECT_EQ(deviceInstead.NewStoreFailure(), "Cannot write " + device + ": not a regular file");
 }
 
+// A settings name that is a pipe or a huge file is neither read without end nor replaced by a
+// write: reads give the defaults at once and writes fail, leaving the thing as it was.
+TEST(IniFileTest, PipesAndHugeFilesAreNeitherReadNorReplaced) {
+  TScratchFolder folder("ini-unreadable");
+  const std::string pipe = folder.File("pipe.ini");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+  TIniFile fromPipe(pipe);
+  EXPECT_EQ(fromPipe.ReadString("settings", "a", "default"), "default");
+  EXPECT_FALSE(fromPipe.WriteString("settings", "a", "1"));
+  struct stat info;
+  ASSERT_EQ(stat(pipe.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+
+  std::string huge = "[settings]\na=1\n";
+  huge.resize(2 << 20, ';');
+  const auto path = folder.Write("huge.ini", huge);
+  TIniFile fromHuge(path);
+  EXPECT_EQ(fromHuge.ReadString("settings", "a", "default"), "default");
+  EXPECT_FALSE(fromHuge.WriteString("settings", "b", "2"));
+  EXPECT_TRUE(ReadText(path) == huge);
+}
+
 TEST(IniFileTest, WritesFromTwoThreadsLoseNothing) {
   TScratchFolder folder("ini-threads");
   TIniFile ini(folder.File("a.ini"));

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 
@@ -27,7 +29,13 @@ namespace kavro::test {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::StartsWith;
+
+std::string Contents(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
 
 class ConversionEdgeTest : public ::testing::Test {
 protected:
@@ -343,6 +351,66 @@ TEST_F(ConversionEdgeTest, ANegativeInputOffsetShiftsEveryStream) {
   EXPECT_TRUE(gone.Exception);
   EXPECT_THAT(gone.ExceptionMsg, HasSubstr("nothing of the input lies after its start"));
   EXPECT_FALSE(std::ifstream(Out + "gone.mp4").good());
+}
+
+// An existing file is replaced only by a run that succeeded: a failed one leaves it byte for byte,
+// a new name that failed leaves nothing, and a replaced file keeps its permissions and its links.
+TEST_F(ConversionEdgeTest, OnlyASucceededRunReplacesAFile) {
+  const std::string old = "the user's own file";
+  std::ofstream(Out + "kept.avi") << old;
+  chmod((Out + "kept.avi").c_str(), 0640);
+  const TTerminateInfo failed = Convert("av.mp4", "kept.avi", "vf=nosuchfilter");
+  ASSERT_TRUE(failed.Exception);
+  EXPECT_EQ(Contents(Out + "kept.avi"), old);
+  EXPECT_TRUE(Convert("av.mp4", "new.avi", "vf=nosuchfilter").Exception);
+  EXPECT_FALSE(std::filesystem::exists(Out + "new.avi"));
+
+  std::filesystem::remove(Out + "link.avi");
+  std::filesystem::create_symlink("kept.avi", Out + "link.avi");
+  const TTerminateInfo replaced = Convert("av.mp4", "link.avi", "t=1");
+  ASSERT_TRUE(replaced.Finished) << replaced.ExceptionMsg;
+  EXPECT_TRUE(std::filesystem::is_symlink(Out + "link.avi"));
+  EXPECT_GT(std::filesystem::file_size(Out + "kept.avi"), 10000u);
+  struct stat info;
+  ASSERT_EQ(stat((Out + "kept.avi").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_EQ(PictureCount("kept.avi"), 25u);
+  // Nothing written aside is left behind.
+  for (const auto& entry : std::filesystem::directory_iterator(Out))
+    EXPECT_THAT(entry.path().filename().string(), Not(HasSubstr(".part"))) << entry.path();
+}
+
+// Names far longer than the old cuts (1,024 and 2,047 bytes) are read and written whole.
+TEST_F(ConversionEdgeTest, LongFileNamesAreUsedWhole) {
+  std::string folder = Out + "long";
+  std::filesystem::remove_all(folder);
+  while (folder.size() < 2200)
+    folder += "/" + std::string(120, 'd');
+  std::filesystem::create_directories(folder);
+  const std::string input = folder + "/" + std::string(100, 's') + "-\u00e9.mp4";
+  const std::string output = folder + "/" + std::string(100, 'o') + "-\u00e9.avi";
+  std::filesystem::copy_file(Fixture("av.mp4"), input);
+  TFFmpegVCL component;
+  ASSERT_TRUE(component.LoadAVLib(L""));
+  TTerminateInfo result{-2, false, true, "not started"};
+  component.OnTerminate = [&](TObject*, const TTerminateInfo& info) {
+    if (info.TaskIndex == 0) result = info;
+  };
+  ASSERT_EQ(component.AddTask(Utf8ToWide(input)), 0) << component.LastErrMsg();
+  TOutputOptions options;
+  options.ExtOptions = "t=1";
+  ASSERT_TRUE(component.SetOutputFile(0, Utf8ToWide(output), &options)) << component.LastErrMsg();
+  component.StartTask(0);
+  EXPECT_TRUE(result.Finished) << result.ExceptionMsg;
+  EXPECT_GT(std::filesystem::file_size(output), 10000u);
+  // Nothing but the two files: no cut name was written.
+  size_t entries = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    (void)entry;
+    ++entries;
+  }
+  EXPECT_EQ(entries, 2u);
+  std::filesystem::remove_all(Out + "long");
 }
 
 } // namespace

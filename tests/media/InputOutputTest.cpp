@@ -4,6 +4,9 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "FFmpegLoader.h"
 #include "FFmpegVCL.h"
 #include "FixtureMedia.h"
@@ -24,11 +27,26 @@ bool Exists(const std::string& path) {
   return stat(path.c_str(), &info) == 0;
 }
 
+std::string Contents(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  return names;
+}
+
 class InputOutputTest : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(Component.LoadAVLib(L""));
     Out = OutputFolder();
+    // Tests count what their folder holds: start from an empty one.
+    std::filesystem::remove_all(Out);
+    std::filesystem::create_directories(Out);
   }
   int Add(const std::string& name, TInputOptions* options = nullptr) {
     return Component.AddTask(NarrowToWide(Fixture(name)), options);
@@ -206,7 +224,56 @@ TEST_F(InputOutputTest, AnOutputThatNeverRanLeavesNoFile) {
   ASSERT_TRUE(Output(0, "never.mp4"));
   EXPECT_TRUE(Exists(Out + "never.mp4"));
   Component.ClearTasks();
-  EXPECT_FALSE(Exists(Out + "never.mp4"));
+  // Nothing is left, not even what the run would have written aside.
+  EXPECT_TRUE(FolderEntries(Out).empty());
+}
+
+// An output that would overwrite one of the task's inputs is refused before anything is written,
+// however the name is spelled.
+TEST_F(InputOutputTest, AnOutputThatIsAnInputIsRefused) {
+  const std::string source = Out + "s.mp4";
+  std::filesystem::copy_file(Fixture("av.mp4"), source, std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::remove(Out + "link.mp4");
+  std::filesystem::create_symlink("s.mp4", Out + "link.mp4");
+  const std::string before = Contents(source);
+  ASSERT_EQ(Component.AddTask(NarrowToWide(source)), 0);
+  const std::string folder = Out.substr(Out.rfind('/', Out.size() - 2) + 1);
+  for (const std::string& name : {std::string("s.mp4"), std::string("link.mp4"), "../" + folder + "s.mp4"}) {
+    EXPECT_FALSE(Output(0, name)) << name;
+    EXPECT_THAT(Component.LastErrMsg(), HasSubstr("is the same file as the input '" + source + "'")) << name;
+  }
+  // The second input of a join counts too.
+  ASSERT_EQ(Add("av.avi"), 1);
+  ASSERT_TRUE(Component.AddInput(1, NarrowToWide(source)));
+  TOutputOptions join;
+  join.Join = true;
+  EXPECT_FALSE(Output(1, "s.mp4", &join));
+  EXPECT_EQ(Task(0).OutputFileCount(), 0);
+  EXPECT_EQ(Task(1).OutputFileCount(), 0);
+  EXPECT_TRUE(Contents(source) == before);
+  // Another name in the same folder is fine.
+  EXPECT_TRUE(Output(0, "t.mp4")) << Component.LastErrMsg();
+}
+
+// A second writer of a file that is being written is told the file is busy; the file keeps its
+// bytes.
+TEST_F(InputOutputTest, ASecondWriterOfAnOutputIsRefused) {
+  const std::string target = Out + "busy.mp4";
+  std::ofstream(target) << "the user's file";
+  ASSERT_EQ(Add("av.mp4"), 0);
+  ASSERT_EQ(Add("av.mp4"), 1);
+  ASSERT_TRUE(Output(0, "busy.mp4")) << Component.LastErrMsg();
+  EXPECT_FALSE(Output(1, "busy.mp4"));
+  EXPECT_EQ(Component.LastErrMsg(), target + ": Device or resource busy");
+  EXPECT_EQ(Contents(target), "the user's file");
+  // The same for a name that no file has yet.
+  ASSERT_EQ(Add("av.mp4"), 2);
+  ASSERT_TRUE(Output(1, "fresh.mp4")) << Component.LastErrMsg();
+  EXPECT_FALSE(Output(2, "fresh.mp4"));
+  EXPECT_EQ(Component.LastErrMsg(), Out + "fresh.mp4: Device or resource busy");
+  Component.ClearTasks();
+  EXPECT_EQ(Contents(target), "the user's file");
+  EXPECT_EQ(FolderEntries(Out).size(), 1u);
 }
 
 } // namespace

@@ -129,6 +129,13 @@ TEST_F(EngineTest, PresetFilesAndTheirErrors) {
     EXPECT_EQ(ErrorOf("fpre", file.Name), file.Name + ": Invalid syntax: \"g=\"");
   }
   {
+    // Only a regular file of at most 1 MiB is read: a device would be read without end.
+    PresetFile file("g=30\n" + std::string(1 << 20, '#'));
+    EXPECT_EQ(ErrorOf("fpre", file.Name), "Preset \"" + file.Name + "\": larger than 1 MiB");
+    EXPECT_EQ(ErrorOf("fpre", "/dev/zero"), "Preset \"/dev/zero\": not a regular file");
+    EXPECT_EQ(ErrorOf("fpre", KAVRO_TEST_OUTPUT), "Preset \"" KAVRO_TEST_OUTPUT "\": not a regular file");
+  }
+  {
     PresetFile file("nosuchkey=1\n");
     EXPECT_EQ(ErrorOf("fpre", file.Name),
               file.Name + ": Invalid option or argument: \"nosuchkey=1\", parsed as \"nosuchkey\" = \"1\"");

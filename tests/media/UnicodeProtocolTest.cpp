@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "UnicodeProtocol.h"
@@ -53,9 +54,13 @@ TEST(UnicodeUrl, UnderAUtf8Locale) {
   EXPECT_EQ(URLToFileName("unicode:utf8:" + WideToUtf8(Foreign)), Foreign);
 }
 
-TEST(UnicodeUrl, LongNamesAreBounded) {
+TEST(UnicodeUrl, LongNamesKeepEveryCharacter) {
   LocaleScope locale("C");
-  EXPECT_EQ(FileNameToURL(std::wstring(3000, L'\u00e9')).size(), MaxUrlLength);
+  const std::wstring name = L"/tmp/" + std::wstring(3000, L'\u00e9') + L".avi";
+  // Compared as a whole: a failure would print thousands of characters.
+  EXPECT_TRUE(URLToFileName(FileNameToURL(name)) == name);
+  const std::wstring plain = L"/tmp/" + std::wstring(3000, L'a') + L".avi";
+  EXPECT_TRUE(FileNameToURL(plain) == WideToNarrow(plain));
 }
 
 class UnicodeFileTest : public ::testing::Test {
@@ -97,6 +102,55 @@ TEST_F(UnicodeFileTest, MissingFileAndFolder) {
   EXPECT_EQ(TUnicodeFile::Open(Url, omRead, file), AVERROR(ENOENT));
   EXPECT_EQ(file, nullptr);
   EXPECT_NE(TUnicodeFile::Open("unicode:utf8:" + ::testing::TempDir(), omRead, file), 0);
+}
+
+// A name longer than the old 2,047-byte cut reaches its own file, not the one its first bytes name;
+// a name the system refuses gives the system's error.
+TEST_F(UnicodeFileTest, LongNamesOpenTheirOwnFile) {
+  const std::string top = KAVRO_TEST_OUTPUT + std::string("long-names");
+  std::filesystem::remove_all(top);
+  std::string folder = top;
+  while (folder.size() + 101 < 1950)
+    folder += "/" + std::string(100, 'd');
+  std::filesystem::create_directories(folder);
+  const std::string longName =
+      folder + "/" + std::string(2047 - folder.size() - 1 + 10, 'x') + "-whole-\u00e9.avi";
+  // Where a cut of the plain name and of the "unicode:utf8:" form would land: other files.
+  for (const size_t cut : {size_t{2047}, size_t{2047 - 13}})
+    std::ofstream(longName.substr(0, cut)) << "wrong";
+  std::ofstream(longName) << "right";
+  for (const char* locale : {"C", "C.UTF-8"}) {
+    LocaleScope scope(locale);
+    TUnicodeFile* file = nullptr;
+    ASSERT_EQ(TUnicodeFile::Open(FileNameToURL(Utf8ToWide(longName)), omRead, file), 0) << locale;
+    char buffer[8] = {};
+    EXPECT_EQ(file->Read(reinterpret_cast<uint8_t*>(buffer), 8), 5);
+    EXPECT_STREQ(buffer, "right") << locale;
+    delete file;
+  }
+  TUnicodeFile* file = nullptr;
+  const std::string tooLong = folder + "/" + std::string(300, 'n');
+  EXPECT_EQ(TUnicodeFile::Open(FileNameToURL(Utf8ToWide(tooLong)), omWrite, file), AVERROR(ENAMETOOLONG));
+  EXPECT_EQ(file, nullptr);
+  std::filesystem::remove_all(top);
+}
+
+// A second writer of a file is told the file is busy and leaves the first writer's bytes alone.
+TEST_F(UnicodeFileTest, ASecondWriterKeepsItsHandsOff) {
+  for (const TUnicodeOpenMode second : {omWrite, omReadWrite}) {
+    TUnicodeFile* first = nullptr;
+    ASSERT_EQ(TUnicodeFile::Open(Url, omWrite, first), 0);
+    ASSERT_EQ(first->Write(reinterpret_cast<const uint8_t*>("hello"), 5), 5);
+    TUnicodeFile* other = nullptr;
+    EXPECT_EQ(TUnicodeFile::Open(Url, second, other), AVERROR(EBUSY));
+    EXPECT_EQ(other, nullptr);
+    EXPECT_EQ(std::filesystem::file_size(Path), 5u);
+    delete first;
+    // Once the first writer is done, a new writer may replace the file.
+    ASSERT_EQ(TUnicodeFile::Open(Url, second, other), 0);
+    EXPECT_EQ(std::filesystem::file_size(Path), 0u);
+    delete other;
+  }
 }
 
 TEST_F(UnicodeFileTest, ThroughAnIOContext) {

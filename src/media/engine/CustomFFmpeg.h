@@ -215,6 +215,8 @@ protected:
 
 private:
   void CheckInputStreamTypes(bool& hasVideo, bool& hasAudio, bool& hasSubtitle) const;
+  // The name of the task's input that an output URL would overwrite; empty when none.
+  std::string InputBehind(const std::string& outputUrl) const;
   // The muxer settings of a new output: delays, loop count, generic and private format options.
   void PrepareOutputFile(TOutputFile& file);
   void ApplyFormatParameters(AVFormatContext* context) const;

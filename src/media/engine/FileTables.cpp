@@ -37,7 +37,7 @@ TOutputFile::~TOutputFile() {
 
 int TOutputFile::CloseIO() {
   if (!Context || (Context->oformat->flags & AVFMT_NOFILE) || !Context->pb) return 0;
-  return CloseOutputIO(&Context->pb, Url);
+  return Target.Close(Context);
 }
 
 void TOutputFile::RemoveCreatedFile() const {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/OutputTarget.h"
 #include "engine/TaskSettings.h"
 
 struct AVCodec;
@@ -51,11 +52,13 @@ struct TOutputFile {
   bool CreatedFile = false;   // the file did not exist before this task opened it
   bool HeaderWritten = false; // a run wrote into it
   std::vector<TOutputStream> Streams;
+  TOutputTarget Target; // a regular file is written aside and put in place when the run succeeded
 
   TOutputFile() = default;
   TOutputFile(const TOutputFile&) = delete;
   TOutputFile& operator=(const TOutputFile&) = delete;
-  // Closes the file; one this task created and never wrote into is deleted again.
+  // Closes the file; one this task created and never wrote into is deleted again, and what was
+  // written aside and never put in place is thrown away.
   ~TOutputFile();
   // Deletes the file when this task created it and it is a regular file.
   void RemoveCreatedFile() const;

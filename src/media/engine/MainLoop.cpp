@@ -260,6 +260,12 @@ void TCustomFFmpeg::FinishRun() {
     const int result = results[f] < 0 ? results[f] : closed;
     if (result < 0 && failure.empty()) failure = ErrorText(WideToNarrow(URLToFileName(file.Url)), result);
   }
+  // Only a run that wrote everything (or was stopped and wrote what it had) replaces the old files.
+  for (size_t f = 0; f < outputs && failure.empty(); ++f) {
+    TOutputFile& file = *FOutputFiles[f];
+    const int committed = file.Target.Commit();
+    if (committed < 0) failure = ErrorText(WideToNarrow(URLToFileName(file.Url)), committed);
+  }
   CloseOpenedEncoders();
   CloseOpenedDecoders();
   if (!failure.empty()) throw FFmpegException(failure);
@@ -286,6 +292,7 @@ void TCustomFFmpeg::FreeRunTimeState() {
   for (const auto& file : FOutputFiles) {
     if (!seen.insert(file.get()).second) continue;
     file->CloseIO();
+    file->Target.Discard(); // a failed run leaves the old file as it was
     if (file->DiskSize() == 0) file->RemoveCreatedFile();
   }
 }

@@ -9,6 +9,7 @@
 #include "engine/CustomFFmpeg.h"
 #include "engine/FFmpegException.h"
 #include "platform/Exceptions.h"
+#include "platform/FileIdentity.h"
 #include "platform/WideString.h"
 
 extern "C" {
@@ -19,10 +20,13 @@ extern "C" {
 namespace kavro {
 namespace {
 
+std::string DiskPath(const std::string& url) {
+  return IsUnicodeURL(url) ? WideToUtf8(URLToFileName(url)) : url;
+}
+
 bool PathExists(const std::string& url) {
-  const std::string path = IsUnicodeURL(url) ? WideToUtf8(URLToFileName(url)) : url;
   struct stat info;
-  return lstat(path.c_str(), &info) == 0;
+  return lstat(DiskPath(url).c_str(), &info) == 0;
 }
 
 // Sets a private option of the muxer when it has one of that name.
@@ -70,6 +74,17 @@ void TCustomFFmpeg::CheckInputStreamTypes(bool& hasVideo, bool& hasAudio, bool& 
   }
 }
 
+std::string TCustomFFmpeg::InputBehind(const std::string& outputUrl) const {
+  const std::string output = DiskPath(outputUrl);
+  struct stat info;
+  // Devices such as /dev/null are read and written by anyone.
+  if (stat(output.c_str(), &info) != 0 || S_ISCHR(info.st_mode)) return {};
+  for (const auto& input : FInputFiles)
+    if (input->Context && input->Context->url && SameFile(DiskPath(input->Context->url), output))
+      return WideToNarrow(URLToFileName(input->Context->url));
+  return {};
+}
+
 int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
   const std::string name = WideToNarrow(fileName);
   if (FJoinMode) {
@@ -78,6 +93,11 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
   }
   if (OutputFileCount() >= MaxFiles) {
     SetLastErrorText(Format("max output files %d reached", MaxFiles));
+    return -1;
+  }
+  if (const std::string input = InputBehind(FileNameToURL(fileName)); !input.empty()) {
+    SetLastErrorText("Output file '" + name + "' is the same file as the input '" + input +
+                     "': it would be overwritten while it is read");
     return -1;
   }
   const AVOutputFormat* format;
@@ -99,7 +119,6 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
   }
   auto file = std::make_shared<TOutputFile>();
   file->Url = FileNameToURL(fileName);
-  if (file->Url.size() > 1024) file->Url.resize(1024);
   if (avformat_alloc_output_context2(&file->Context, format, nullptr, file->Url.c_str()) < 0 ||
       !file->Context)
     throw FFmpegException("avformat_alloc_context failed");
@@ -150,7 +169,7 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
   }
   if (!(format->flags & AVFMT_NOFILE)) {
     const bool existed = PathExists(file->Url);
-    const int opened = OpenOutputIO(&file->Context->pb, file->Url);
+    const int opened = file->Target.Open(file->Context, file->Url);
     if (opened < 0) {
       SetLastErrorText(ErrorText(name, opened));
       return -1;

@@ -1,13 +1,11 @@
 // The preset options apre, vpre, spre and fpre: a built-in preset or a preset file, applied line
 // by line.
-#include <fstream>
-#include <sstream>
-
 #include "engine/BuiltinPresets.h"
 #include "engine/CustomFFmpeg.h"
 #include "engine/FFmpegException.h"
 #include "platform/Convert.h"
 #include "platform/Exceptions.h"
+#include "platform/TextFile.h"
 
 namespace kavro {
 namespace {
@@ -25,11 +23,12 @@ int PresetMediaType(const std::string& option) {
 }
 
 std::string ReadPresetFile(const std::string& fileName) {
-  std::ifstream file(fileName, std::ios::binary);
-  if (!file) throw FFmpegException("Preset \"" + fileName + "\" not found");
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
+  std::string text;
+  const TTextFileResult result = ReadTextFile(fileName, text);
+  if (result == TTextFileResult::Missing) throw FFmpegException("Preset \"" + fileName + "\" not found");
+  if (result != TTextFileResult::Read)
+    throw FFmpegException("Preset " + TextFileError("\"" + fileName + "\"", result));
+  return text;
 }
 
 std::vector<std::string> PresetLines(const std::string& text) {

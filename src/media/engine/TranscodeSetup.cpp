@@ -237,7 +237,6 @@ void TCustomFFmpeg::SetUpStreamCopy(TOutputStreamState& ost, TInputStreamState& 
 void TCustomFFmpeg::OpenPassLog(TOutputStreamState& ost, int index) {
   std::string name = (FSettings.PassLogFileName.empty() ? "ffmpeg2pass" : FSettings.PassLogFileName) + "-" +
                      std::to_string(index) + ".log";
-  if (name.size() > 1023) name.resize(1023);
   AVCodecContext* encoder = ost.Setup->Codec;
   if (encoder->flags & AV_CODEC_FLAG_PASS1) {
     ost.PassLogFile = std::fopen(name.c_str(), "wb");
