@@ -78,11 +78,13 @@ int ConvertToFormat(TFFmpegVCL& component, const TFormatRequest& request,
     return ExitFailed;
   }
   // Settings and formats are read again and again: a device, a pipe or a huge file is refused
-  // before the first read. A settings file that does not exist yet is made.
+  // before the first read. A settings file that does not exist yet is made; one that cannot be
+  // (a missing folder, a folder in its place) is kept in memory for this run.
   for (const std::string& file : {global.SettingsFile(), global.FormatFile()}) {
     std::string text;
     const TTextFileResult read = ReadTextFile(file, text);
-    if (read != TTextFileResult::Read && read != TTextFileResult::Missing) {
+    const bool settingsFolder = read == TTextFileResult::Folder && file == global.SettingsFile();
+    if (read != TTextFileResult::Read && read != TTextFileResult::Missing && !settingsFolder) {
       std::fprintf(stderr, "%s\n", TextFileError(file, read).c_str());
       return ExitFailed;
     }

@@ -133,7 +133,7 @@ TEST_F(EngineTest, PresetFilesAndTheirErrors) {
     PresetFile file("g=30\n" + std::string(1 << 20, '#'));
     EXPECT_EQ(ErrorOf("fpre", file.Name), "Preset \"" + file.Name + "\": larger than 1 MiB");
     EXPECT_EQ(ErrorOf("fpre", "/dev/zero"), "Preset \"/dev/zero\": not a regular file");
-    EXPECT_EQ(ErrorOf("fpre", KAVRO_TEST_OUTPUT), "Preset \"" KAVRO_TEST_OUTPUT "\": not a regular file");
+    EXPECT_EQ(ErrorOf("fpre", KAVRO_TEST_OUTPUT), "Preset \"" KAVRO_TEST_OUTPUT "\": it is a folder");
   }
   {
     PresetFile file("nosuchkey=1\n");

@@ -21,7 +21,9 @@ TTextFileResult ReadTextFile(const std::string& fileName, std::string& text) {
   if (fstat(handle, &info) != 0) {
     error = errno;
     result = TTextFileResult::Unreadable;
-  } else if (!S_ISREG(info.st_mode))
+  } else if (S_ISDIR(info.st_mode))
+    result = TTextFileResult::Folder;
+  else if (!S_ISREG(info.st_mode))
     result = TTextFileResult::NotRegular;
   else if (info.st_size > MaxTextFileSize)
     result = TTextFileResult::TooLarge;
@@ -50,6 +52,8 @@ std::string TextFileError(const std::string& fileName, TTextFileResult result) {
     return {};
   case TTextFileResult::Missing:
     return fileName + ": No such file or directory";
+  case TTextFileResult::Folder:
+    return fileName + ": it is a folder";
   case TTextFileResult::NotRegular:
     return fileName + ": not a regular file";
   case TTextFileResult::TooLarge:

@@ -10,13 +10,13 @@ namespace kavro {
 
 constexpr int64_t MaxTextFileSize = 1 << 20;
 
-enum class TTextFileResult { Read, Missing, NotRegular, TooLarge, Unreadable };
+enum class TTextFileResult { Read, Missing, Folder, NotRegular, TooLarge, Unreadable };
 
 // The whole file into text (empty unless Read). Opening never waits for a pipe's writer. errno
 // tells why an Unreadable file could not be read.
 TTextFileResult ReadTextFile(const std::string& fileName, std::string& text);
-// What went wrong, after the file name: "NAME: not a regular file" and alike; empty for Read. For
-// Unreadable it reads errno, so it comes straight after ReadTextFile.
+// What went wrong, after the file name: "NAME: it is a folder", "NAME: not a regular file" and alike; empty
+// for Read. For Unreadable it reads errno, so it comes straight after ReadTextFile.
 std::string TextFileError(const std::string& fileName, TTextFileResult result);
 
 } // namespace kavro
