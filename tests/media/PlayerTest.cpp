@@ -12,6 +12,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "FixtureMedia.h"
@@ -41,6 +42,7 @@ public:
     std::lock_guard lock(Lock);
     ++Presents;
     LastPictureWidth = picture->width;
+    LastPictureHeight = picture->height;
     LastRect = {x, y, width, height};
     LastLuma = picture->data[0][0];
   }
@@ -49,6 +51,7 @@ public:
   std::mutex Lock; // the event loop presents, the test reads
   int Presents = 0;
   int LastPictureWidth = 0;
+  int LastPictureHeight = 0;
   std::vector<int> LastRect;
   int LastLuma = -1;
 
@@ -294,6 +297,41 @@ TEST_F(PlayerTest, HookDrawsOnShownPicturesAndSurvivesAThrowingHandler) {
   Player.Stop(true);
   // White painted by the handler arrives as bright luma; the thrown calls left the picture as decoded.
   EXPECT_GE(Surface.LastLuma, 16);
+}
+
+TEST_F(PlayerTest, OddSizedPicturesKeepTheirSizeOnScreenInGrabsAndInTheHook) {
+  std::mutex lock; // the decode thread writes, the test reads
+  std::vector<std::pair<int, int>> hooked;
+  Player.Hook = true;
+  Player.OnHook = [&](TObject*, TBitmap* bitmap, int64_t) {
+    std::lock_guard guard(lock);
+    hooked.emplace_back(bitmap->Width(), bitmap->Height());
+  };
+  for (const auto& [name, width, height] :
+       {std::tuple{"wide-405.mpg", 720, 405}, std::tuple{"odd-size.avi", 321, 241}}) {
+    SCOPED_TRACE(name);
+    {
+      std::lock_guard guard(lock);
+      hooked.clear();
+    }
+    ASSERT_TRUE(Player.Open(NarrowToWide(Fixture(name)), &Surface, true)) << Player.LastErrMsg();
+    ASSERT_TRUE(WaitFor([&] { return Surface.Count() >= 1; }));
+    Player.Seek(0, true, 400000);
+    TBitmap* frame = Player.CurrentFrame();
+    EXPECT_EQ(frame->Width(), width);
+    EXPECT_EQ(frame->Height(), height);
+    EXPECT_NEAR(Counter(frame), 10, 2); // the counter reads: the picture came through whole
+    {
+      std::lock_guard guard(Surface.Lock);
+      EXPECT_EQ(Surface.LastPictureWidth, width);
+      EXPECT_EQ(Surface.LastPictureHeight, height);
+    }
+    std::lock_guard guard(lock);
+    ASSERT_FALSE(hooked.empty());
+    for (const auto& size : hooked)
+      EXPECT_EQ(size, std::pair(width, height));
+    Player.Stop(true);
+  }
 }
 
 TEST_F(PlayerTest, WithoutSoundPicturesKeepTheirOwnTime) {

@@ -631,8 +631,9 @@ int TCustomPlayer::QueuePicture(TPlayContext* context, AVFrame* frame, double pt
     if (context->VideoQueue.Aborted()) return -1;
   }
   RunHook(context, frame, pts);
-  const int width = frame->width & ~1;
-  const int height = frame->height & ~1;
+  // The source's own size, odd or not: the chroma planes round up.
+  const int width = frame->width;
+  const int height = frame->height;
   std::lock_guard lock(context->PictureLock); // the event loop and CurrentFrame read the slots
   TPictureSlot& slot = context->Pictures[context->PictureWrite];
   AVFrame*& picture = slot.Picture;
@@ -643,7 +644,7 @@ int TCustomPlayer::QueuePicture(TPlayContext* context, AVFrame* frame, double pt
   if (VerticalFlip) {
     source[0] += static_cast<ptrdiff_t>(frame->linesize[0]) * (height - 1);
     for (int plane = 1; plane < 3; ++plane)
-      source[plane] += static_cast<ptrdiff_t>(frame->linesize[plane]) * (height / 2 - 1);
+      source[plane] += static_cast<ptrdiff_t>(frame->linesize[plane]) * ((height + 1) / 2 - 1);
     for (int plane = 0; plane < 3; ++plane)
       sourceStride[plane] = -sourceStride[plane];
   }
