@@ -66,6 +66,7 @@ class TProbedPlayer : public TFFPlayer {
 public:
   // -1 with no file open.
   int AudioDisplayMode() const {
+    std::lock_guard lock(FContextLock); // the play thread may be tearing the file down
     const TPlayContext* context = FContext;
     return context ? context->AudioDisplayMode.load() : -1;
   }
@@ -314,13 +315,15 @@ TEST_F(PlayerTest, OddSizedPicturesKeepTheirSizeOnScreenInGrabsAndInTheHook) {
       std::lock_guard guard(lock);
       hooked.clear();
     }
+    const int before = Surface.Count();
     ASSERT_TRUE(Player.Open(NarrowToWide(Fixture(name)), &Surface, true)) << Player.LastErrMsg();
-    ASSERT_TRUE(WaitFor([&] { return Surface.Count() >= 1; }));
+    ASSERT_TRUE(WaitFor([&] { return Surface.Count() > before; }));
     Player.Seek(0, true, 400000);
     TBitmap* frame = Player.CurrentFrame();
     EXPECT_EQ(frame->Width(), width);
     EXPECT_EQ(frame->Height(), height);
     EXPECT_NEAR(Counter(frame), 10, 2); // the counter reads: the picture came through whole
+    Player.Stop(true);
     {
       std::lock_guard guard(Surface.Lock);
       EXPECT_EQ(Surface.LastPictureWidth, width);
@@ -330,7 +333,6 @@ TEST_F(PlayerTest, OddSizedPicturesKeepTheirSizeOnScreenInGrabsAndInTheHook) {
     ASSERT_FALSE(hooked.empty());
     for (const auto& size : hooked)
       EXPECT_EQ(size, std::pair(width, height));
-    Player.Stop(true);
   }
 }
 

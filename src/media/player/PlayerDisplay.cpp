@@ -353,23 +353,31 @@ void TCustomPlayer::UpdatePosition(TPlayContext* context) {
     PostPosition(position);
   }
   // The end is reported once, until a new picture or a seek takes the file away from it.
+  const int64_t from = StartTime != NoTimeValue ? StartTime : 0;
+  const bool partEnded = PlayDuration != NoTimeValue && position >= from + PlayDuration;
+  // One seek back per loop: the clocks stay at the end until the first sound or picture after it.
+  const auto playAgain = [&] {
+    if (context->Looping) return;
+    context->Looping = StoreSeek(context, from + context->StartTime, 0, StartTime != NoTimeValue ? 0 : 4);
+  };
+  if (context->Looping && !partEnded && !atEnd && position < from + 500000) context->Looping = false;
   if (!context->EndReported && atEnd) {
     context->EndReported = true;
     PostState(psEnd);
+    // Looping goes back to the start at the file's end as well as at the end of the chosen part.
+    if (EndAction == 2 && !context->Paused) playAgain();
   }
-  if (PlayDuration != NoTimeValue) {
-    const int64_t from = StartTime != NoTimeValue ? StartTime : 0;
-    if (position >= from + PlayDuration) {
-      if (EndAction == 2)
-        RequestSeek(from + context->StartTime, 0, StartTime != NoTimeValue ? 0 : 4, false);
-      else if (!context->StopRequested)
-        PostLoopEvent(leQuit);
-    }
+  if (partEnded) {
+    if (EndAction == 2)
+      playAgain();
+    else if (!context->StopRequested)
+      PostLoopEvent(leQuit);
   }
 }
 
 TBitmap* TCustomPlayer::CurrentFrame(int64_t* pts) {
   TBitmap& bitmap = FGrabPicture.Bitmap();
+  std::lock_guard contextLock(FContextLock); // the play thread may be tearing the file down
   TPlayContext* context = FContext;
   if (!context || !context->VideoStream) {
     bitmap.SetSize(0, 0);
@@ -381,7 +389,7 @@ TBitmap* TCustomPlayer::CurrentFrame(int64_t* pts) {
   TPictureSlot* slot = index >= 0 ? &context->Pictures[index] : nullptr;
   if (pts) *pts = slot && slot->Picture ? std::llround(slot->Pts * 1000000) - context->StartTime : -1;
   if (!slot || !slot->Picture) {
-    bitmap.SetSize(context->VideoStream->codecpar->width, context->VideoStream->codecpar->height);
+    bitmap.SetSize(context->VideoWidth, context->VideoHeight);
     for (int y = 0; y < bitmap.Height(); ++y)
       std::memset(bitmap.ScanLine(y), 0, bitmap.RowStride());
     return &bitmap;

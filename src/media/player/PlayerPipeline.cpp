@@ -158,6 +158,11 @@ void TCustomPlayer::ReadThread(TPlayContext* context) {
                                        WideToNarrow(context->FileName).c_str(), target / 1000000.0);
       }
       ok = OpenStreams(context);
+      context->BitRate = format->bit_rate;
+      if (context->VideoStream) {
+        context->VideoWidth = context->VideoStream->codecpar->width;
+        context->VideoHeight = context->VideoStream->codecpar->height;
+      }
     }
   }
   context->OpenState = ok ? 1 : -1;
@@ -172,18 +177,25 @@ void TCustomPlayer::ReadThread(TPlayContext* context) {
         av_read_play(format);
     }
     if (context->SeekPending) {
-      const int64_t target = context->SeekPosition;
-      const bool lookBack = context->SubtitleIndex >= 0 && !(context->SeekFlags & AVSEEK_FLAG_BYTE);
+      int64_t target = 0;
+      int64_t relative = 0;
+      int flags = 0;
+      {
+        // Taken whole: a request that arrives meanwhile replaces this one and is served next.
+        std::lock_guard lock(context->SeekLock);
+        target = context->SeekPosition;
+        relative = context->SeekRelative;
+        flags = context->SeekFlags;
+        context->SeekPending = false;
+      }
+      const bool lookBack = context->SubtitleIndex >= 0 && !(flags & AVSEEK_FLAG_BYTE);
       const int64_t readFrom =
           lookBack ? std::min(target, std::max(target - SubtitleLookBack, context->StartTime)) : target;
-      const int64_t minimum =
-          !lookBack && context->SeekRelative > 0 ? target - context->SeekRelative + 2 : INT64_MIN;
-      const int64_t maximum = lookBack                    ? readFrom
-                              : context->SeekRelative < 0 ? target - context->SeekRelative - 2
-                                                          : INT64_MAX;
-      int result = avformat_seek_file(format, -1, minimum, readFrom, maximum, context->SeekFlags);
-      if (result < 0) result = av_seek_frame(format, -1, readFrom, context->SeekFlags);
-      if (result < 0) result = av_seek_frame(format, -1, readFrom, context->SeekFlags ^ AVSEEK_FLAG_BACKWARD);
+      const int64_t minimum = !lookBack && relative > 0 ? target - relative + 2 : INT64_MIN;
+      const int64_t maximum = lookBack ? readFrom : relative < 0 ? target - relative - 2 : INT64_MAX;
+      int result = avformat_seek_file(format, -1, minimum, readFrom, maximum, flags);
+      if (result < 0) result = av_seek_frame(format, -1, readFrom, flags);
+      if (result < 0) result = av_seek_frame(format, -1, readFrom, flags ^ AVSEEK_FLAG_BACKWARD);
       if (result < 0) {
         TFFLogger::Instance().LogFmt(this, llError, "%s: error while seeking",
                                      WideToNarrow(context->FileName).c_str());
@@ -193,15 +205,22 @@ void TCustomPlayer::ReadThread(TPlayContext* context) {
             {&context->AudioQueue, context->AudioStream != nullptr},
             {&context->VideoQueue, context->VideoStream != nullptr},
             {&context->SubtitleQueue, context->SubtitleIndex >= 0}};
-        context->SeekTarget = context->SeekFlags & AVSEEK_FLAG_BYTE ? NAN : target / 1000000.0;
+        context->SeekTarget = flags & AVSEEK_FLAG_BYTE ? NAN : target / 1000000.0;
+        // While paused the sound decodes nothing, so its clock is where the seek went.
+        if (context->Paused && !(flags & AVSEEK_FLAG_BYTE) && context->AudioStream)
+          context->AudioClock = target / 1000000.0;
+        if (context->VideoStream) {
+          // Before the flush marker goes in: the decode thread may take it at once and must find
+          // these cleared, or a waiting seek never hears of its picture.
+          context->QueuesFlushed = false;
+          FFrameReady.ResetEvent();
+        }
         for (const auto& [queue, open] : queues) {
           if (!open) continue;
           queue->Flush();
           queue->PutFlush();
         }
         if (context->VideoStream) {
-          context->QueuesFlushed = false;
-          FFrameReady.ResetEvent();
           // Pictures from before the seek leave the queue at once, so that a decoder waiting for a
           // free slot reaches the flush.
           std::lock_guard lock(context->PictureLock);
@@ -212,10 +231,15 @@ void TCustomPlayer::ReadThread(TPlayContext* context) {
       }
       context->EndLogged = false;
       context->EndReached = false;
-      context->SeekPending = false;
+      context->EndReported = false;
       context->ShowAfterSeek = true;
-      FSeekDone.SetEvent();
-      if (!context->VideoStream) FSeeking = false;
+      {
+        std::lock_guard lock(context->SeekLock); // a newer request keeps its waiter waiting
+        if (!context->SeekPending) {
+          FSeekDone.SetEvent();
+          if (!context->VideoStream) FSeeking = false;
+        }
+      }
       endOfFile = false;
     }
     const int64_t queued =
@@ -274,8 +298,19 @@ void TCustomPlayer::ReadThread(TPlayContext* context) {
     av_packet_unref(packet);
   }
   av_packet_free(&packet);
-  while (!context->StopRequested)
-    Sleep(100);
+  // Nobody reads any more: a seek asked for from now on, or left pending, returns at once, and no
+  // picture is coming for it.
+  context->ReadLoopEnded = true;
+  while (!context->StopRequested) {
+    {
+      std::lock_guard lock(context->SeekLock); // the owner may store a request right now
+      context->SeekPending = false;
+      FSeekDone.SetEvent();
+    }
+    FFrameReady.SetEvent();
+    FSeeking = false;
+    Sleep(20);
+  }
   CloseStreams(context);
   if (context->Format)
     CloseInputContext(&context->Format);
