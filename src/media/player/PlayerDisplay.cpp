@@ -21,7 +21,10 @@ extern "C" {
 namespace kavro {
 namespace {
 
-constexpr double MaxLateness = 0.5;
+// At most this share of the pictures is skipped before decoding ends: a slow hook still shows some.
+constexpr double MaxSkipFactor = 8;
+// How far a picture may trail the sound before it counts as late.
+constexpr double BehindSound = 0.1;
 
 // Black in the limited range of YUV 4:2:0.
 void PaintBlack(AVFrame* picture) {
@@ -85,9 +88,18 @@ void TCustomPlayer::Refresh(TPlayContext* context, bool redraw) {
               ? std::max(context->Pictures[(index + 1) % PictureQueueSize].Target, slot.Target)
               : slot.Target + (context->VideoClock - slot.Pts);
       bool drop = flushed;
-      if (FrameDrop && !redraw && now > next) {
-        context->SkipFactor = context->SkipFactor * 1.05;
-        drop = drop || context->PictureCount > 1 || now > next + MaxLateness;
+      // Late by the frame timer, or behind the sound it follows (the timer is reset when far
+      // behind, so on its own it cannot tell a picture that keeps missing the sound).
+      const bool videoIsSlave = (SyncType == 0 && context->AudioStream) || SyncType == 2;
+      const bool late = now > next || (videoIsSlave && MasterClock(context) - slot.Pts > BehindSound);
+      if (FrameDrop && !redraw && !flushed && late) {
+        // Late: the decoder skips a little more, and a picture is dropped only for a newer one that
+        // is already waiting, so something is always shown.
+        context->SkipFactor = std::min(MaxSkipFactor, context->SkipFactor * 1.1);
+        drop = drop || context->PictureCount > 1;
+      } else if (!redraw && !flushed && context->SkipFactor > 1) {
+        // On time again: the skipping eases off.
+        context->SkipFactor = std::max(1.0, context->SkipFactor * 0.95);
       }
       if (drop) {
         context->PictureRead = (index + 1) % PictureQueueSize;

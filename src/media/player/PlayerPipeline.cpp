@@ -33,14 +33,17 @@ extern "C" {
 namespace kavro {
 namespace {
 
-constexpr int64_t MaxQueueBytes = 0xF00000;
+// Enough for a second or more of HD at a high bit rate, and for the packets frame threads hold.
+constexpr int64_t MaxQueueBytes = 64 << 20;
 constexpr int64_t MinAudioQueueBytes = 0x50000;
 constexpr int MinFramesQueued = 5;
+constexpr int MinVideoPacketsQueued = 30;
 // How far before a seek's target the reader starts when subtitles are shown, so that a subtitle that
 // began before the key frame the target lies after is read again; what lies before the target is
 // decoded and dropped.
 constexpr int64_t SubtitleLookBack = 5000000;
 constexpr double NoSyncThreshold = 10.0;
+constexpr double MaxTimerLag = 0.1;
 constexpr double SyncThreshold = 0.01;
 constexpr int AudioDiffAverageCount = 20;
 constexpr int SampleCorrectionPercent = 10;
@@ -119,6 +122,10 @@ double TCustomPlayer::TargetTime(TPlayContext* context, double pts) {
     }
   }
   context->FrameTimer += delay;
+  // Far behind (a slow hook or decoder): the timer catches up with now, or every picture after
+  // this one would be late and dropped, and the picture would freeze.
+  const double now = WallSeconds();
+  if (context->FrameTimer < now - MaxTimerLag) context->FrameTimer = now;
   return context->FrameTimer;
 }
 
@@ -245,7 +252,7 @@ void TCustomPlayer::ReadThread(TPlayContext* context) {
     const int64_t queued =
         context->AudioQueue.Size() + context->VideoQueue.Size() + context->SubtitleQueue.Size();
     const bool audioFull = !context->AudioStream || context->AudioQueue.Size() > MinAudioQueueBytes;
-    const bool videoFull = !context->VideoStream || context->VideoQueue.Count() > MinFramesQueued;
+    const bool videoFull = !context->VideoStream || context->VideoQueue.Count() > MinVideoPacketsQueued;
     const bool subtitleFull = context->SubtitleIndex < 0 || context->SubtitleQueue.Count() > MinFramesQueued;
     if (queued > MaxQueueBytes || (audioFull && videoFull && subtitleFull)) {
       Sleep(10);
@@ -364,6 +371,11 @@ bool TCustomPlayer::OpenStream(TPlayContext* context, int index) {
     return false;
   }
   codec->pkt_timebase = stream->time_base;
+  if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+    // HD needs the decoder's own threads: as many as it sees fit, by frame or by slice.
+    codec->thread_count = 0;
+    codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+  }
   codec->workaround_bugs = 1;
   codec->err_recognition = 1;
   codec->error_concealment = 3;
