@@ -59,9 +59,10 @@ struct TPlayContext {
   // ---- set by the read thread while opening, then read by all ----
   AVFormatContext* Format = nullptr;
   std::wstring FileName;
-  int AudioIndex = -1;
-  int VideoIndex = -1;
-  int SubtitleIndex = -1;
+  // Reset by the read thread as it closes the streams while the owner may still look at them.
+  std::atomic<int> AudioIndex{-1};
+  std::atomic<int> VideoIndex{-1};
+  std::atomic<int> SubtitleIndex{-1};
   AVStream* AudioStream = nullptr;
   AVStream* VideoStream = nullptr;
   AVCodecContext* AudioDecoder = nullptr;
