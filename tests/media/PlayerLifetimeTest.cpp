@@ -119,7 +119,8 @@ TEST_F(PlayerLifetimeTest, TwoHundredOpenSeekPauseCloseCyclesAcrossClips) {
         break;
       }
     });
-    EXPECT_LT(waited, 5s);
+    // Returns, however slowly a sanitizer makes the search through a file without its index.
+    EXPECT_LT(waited, 20s);
     if (paused)
       Player.Resume();
     else
