@@ -36,6 +36,7 @@ class TClockedPlayer : public TFFPlayer {
 public:
   // Seconds from the file's start; False with no file open.
   bool Clocks(double& audio, double& video) {
+    std::lock_guard lock(FContextLock); // the play thread may be tearing the file down
     TPlayContext* context = FContext;
     if (!context || !context->AudioStream || !context->VideoStream) return false;
     audio = AudioClockNow(context) - context->StartTime / 1e6;

@@ -1,6 +1,8 @@
 #!/bin/bash
 # kavro-play from a terminal: usage and open errors give their exit codes, a file plays to its end.
 set -u
+# A pipeline's status is the player's, not that of the tr behind it.
+set -o pipefail
 PLAY=$1
 MEDIA=$2
 failures=0
@@ -26,4 +28,7 @@ check "of the picture at the time asked" "grep -q '320x240 at 1.200 s' <<<\"\$ou
 timeout 30 "$PLAY" --snapshot "$snapshot/none.bmp" --at 1 "$MEDIA/audio.wav" >/dev/null 2>&1
 check "a sound file has no picture to write" "[ $? -eq 1 ] && [ ! -e \"$snapshot/none.bmp\" ]"
 rm -rf "$snapshot"
+output=$(timeout 6 "$PLAY" -nodisp -loop -ss 2.5 "$MEDIA/audio.wav" | tr '\r' '\n')
+check "loops until stopped" "[ $? -eq 124 ]"
+check "reaching the end again and again" "[ \$(grep -cx end <<<\"\$output\") -ge 3 ]"
 exit $((failures > 0))

@@ -168,11 +168,14 @@ TEST_F(VideoSurfaceWidgetTest, PicturesFromThePlayersThreadRepaintThroughTheGuiT
     }
     done = true;
   });
-  while (!done) {
+  QElapsedTimer painting;
+  painting.start();
+  while (!done && painting.elapsed() < 30000) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
     (void)FWidget->CurrentImage();
   }
   player.join();
+  EXPECT_TRUE(done) << "the presents did not end in time";
   QCoreApplication::processEvents();
   const QImage shown = Grab();
   EXPECT_TRUE(HasColour(shown, 41, 31, BlueRgb));

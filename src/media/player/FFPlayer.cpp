@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 
 #include "FFmpegLoader.h"
@@ -155,9 +156,17 @@ bool TCustomPlayer::Open(const std::wstring& fileName, TDisplaySurface* surface,
     return false;
   }
   if (!context->VideoStream && !DisableDisplay) context->AudioDisplayMode = NoVideoDisplayMode;
-  FContextOwner = std::move(context);
-  TPlayContext* open = FContextOwner.get();
-  FContext = open;
+  // Without pictures no decode thread steps to the first one: the pause is reported here.
+  if (startPaused && !context->VideoStream) {
+    context->StepFrames = 0;
+    PostState(psPause);
+  }
+  TPlayContext* open = context.get();
+  {
+    std::lock_guard lock(FContextLock); // the owner's calls look at the context under it
+    FContextOwner = std::move(context);
+    FContext = open;
+  }
   FCurrentPTS = -1;
   FLastReportedPosition = INT64_MIN;
   open->RefreshThread = std::thread([this, open] {
@@ -274,20 +283,29 @@ void TCustomPlayer::TearDown() {
   if (context->ReadThread.joinable()) context->ReadThread.join();
   if (context->RefreshThread.joinable()) context->RefreshThread.join();
   FProbe.CloseFile();
-  FContext = nullptr;
-  FContextOwner.reset();
-  FCurrentPTS = -1;
+  std::unique_ptr<TPlayContext> gone;
+  {
+    std::lock_guard lock(FContextLock); // an owner's call may be looking at the context right now
+    FContext = nullptr;
+    gone = std::move(FContextOwner);
+    FCurrentPTS = -1;
+    FDisplayedSlot = -1;
+  }
+  gone.reset();
   FLastReportedPosition = INT64_MIN;
-  FDisplayedSlot = -1;
+  // A seek that waits has nothing left to wait for.
   FSeekDone.SetEvent();
   FFrameReady.SetEvent();
   FSeeking = false;
 }
 
 void TCustomPlayer::Stop(bool wait) {
-  if (TPlayContext* context = FContext) {
-    if (context->Paused) TogglePause();
-    PostLoopEvent(leQuit);
+  {
+    std::lock_guard lock(FContextLock); // the play thread may be tearing the file down
+    if (TPlayContext* context = FContext) {
+      if (context->Paused) TogglePause(context);
+      PostLoopEvent(leQuit);
+    }
   }
   if (!wait) return;
   // Each attempt waits for the loop to end, then for its lock. A loop that keeps the lock (a handler
@@ -392,9 +410,8 @@ void TCustomPlayer::EventThread() {
   }
 }
 
-void TCustomPlayer::TogglePause() {
-  TPlayContext* context = FContext;
-  if (!context) return;
+void TCustomPlayer::TogglePause(TPlayContext* context) {
+  // A seek or its picture still on the way gets a moment to arrive before the clocks are moved.
   if (!FSeekDone.WaitFor(250)) FSeekDone.SetEvent();
   if (context->VideoStream && !FFrameReady.WaitFor(250)) FFrameReady.SetEvent();
   if (context->Paused) {
@@ -404,68 +421,103 @@ void TCustomPlayer::TogglePause() {
     if (context->LastReadPauseResult != AVERROR(ENOSYS))
       context->VideoCurrentPts = context->VideoCurrentPtsDrift + now;
     context->VideoCurrentPtsDrift = context->VideoCurrentPts - now;
+    context->PausedTarget = NAN;
     context->Paused = false;
   } else {
+    context->PausedTarget = NAN;
     context->Paused = true;
   }
 }
 
 void TCustomPlayer::Pause() {
+  std::lock_guard lock(FContextLock); // the play thread may be tearing the file down
   TPlayContext* context = FContext;
   if (!context || context->Paused) return;
-  TogglePause();
+  TogglePause(context);
   PostState(psPause);
 }
 
 void TCustomPlayer::Resume() {
+  std::lock_guard lock(FContextLock); // the play thread may be tearing the file down
   TPlayContext* context = FContext;
   if (!context || !context->Paused) return;
-  TogglePause();
+  TogglePause(context);
   PostState(psResume);
 }
 
-void TCustomPlayer::RequestSeek(int64_t position, int64_t relative, int flags, bool wait) {
-  TPlayContext* context = FContext;
-  // A file on its way out has no read thread left to seek, and a waiting seek would never return.
-  if (!context || context->SeekPending || context->StopRequested) return;
+bool TCustomPlayer::StoreSeek(TPlayContext* context, int64_t position, int64_t relative, int flags) {
+  // A file on its way out, or whose reading has ended, has no read loop left to seek.
+  if (context->StopRequested || context->ReadLoopEnded) return false;
   FSeeking = true;
   context->PausedForSeek = context->Paused.load();
+  std::lock_guard lock(context->SeekLock); // the read thread takes the request under it
   context->SeekPosition = position;
   context->SeekRelative = relative;
   context->SeekFlags = flags & 15;
+  // Where a relative step while paused goes on from: the picture or sound asked for last.
+  if (context->Paused && !(flags & AVSEEK_FLAG_BYTE)) context->PausedTarget = position / 1000000.0;
   FSeekDone.ResetEvent();
   context->SeekPending = true;
-  if (!wait) return;
+  return true;
+}
+
+void TCustomPlayer::WaitForSeek(bool video) {
+  // The read thread, the end of its loop or the tear-down sets these, so the waits end.
   TMainThread::WaitServing(FSeekDone, -1, 100);
-  if (context->VideoStream) TMainThread::WaitServing(FFrameReady, -1, 100);
+  if (video) TMainThread::WaitServing(FFrameReady, -1, 100);
 }
 
 void TCustomPlayer::Seek(int flags, bool wait, int64_t position) {
-  TPlayContext* context = FContext;
-  if (!context) return;
-  if (flags & AVSEEK_FLAG_BYTE) {
-    RequestSeek(position, 0, flags, wait);
-    return;
+  bool stored, video;
+  {
+    std::lock_guard lock(FContextLock); // the play thread may be tearing the file down
+    TPlayContext* context = FContext;
+    if (!context) return;
+    video = context->VideoStream != nullptr;
+    if (!(flags & AVSEEK_FLAG_BYTE)) {
+      if (context->Duration > 0 && position > context->Duration) position = context->Duration;
+      const int64_t relative = position <= 0 ? 1 : 0;
+      stored = StoreSeek(context, position + context->StartTime, relative, flags);
+    } else {
+      stored = StoreSeek(context, position, 0, flags);
+    }
   }
-  if (context->Duration > 0 && position > context->Duration) position = context->Duration;
-  const int64_t relative = position <= 0 ? 1 : 0;
-  RequestSeek(position + context->StartTime, relative, flags, wait);
+  if (stored && wait) WaitForSeek(video);
 }
 
 void TCustomPlayer::SeekRelative(int flags, bool wait, double increment) {
-  TPlayContext* context = FContext;
-  if (!context) return;
-  if (flags & AVSEEK_FLAG_BYTE) {
-    int64_t position = context->VideoCurrentPosition >= 0
-                           ? context->VideoCurrentPosition.load()
-                           : std::max<int64_t>(context->AudioPacketPosition, 0);
-    const int64_t bitRate = context->Format->bit_rate;
-    position += static_cast<int64_t>(increment * (bitRate ? bitRate / 8.0 : 180000.0));
-    RequestSeek(position, static_cast<int64_t>(increment), flags, wait);
-    return;
+  bool stored, video;
+  {
+    std::lock_guard lock(FContextLock); // the play thread may be tearing the file down
+    TPlayContext* context = FContext;
+    if (!context) return;
+    video = context->VideoStream != nullptr;
+    if (flags & AVSEEK_FLAG_BYTE) {
+      int64_t position = context->VideoCurrentPosition >= 0
+                             ? context->VideoCurrentPosition.load()
+                             : std::max<int64_t>(context->AudioPacketPosition, 0);
+      const int64_t bitRate = context->BitRate;
+      position += static_cast<int64_t>(increment * (bitRate ? bitRate / 8.0 : 180000.0));
+      stored = StoreSeek(context, position, static_cast<int64_t>(increment), flags);
+    } else {
+      // From the last request when one is still on its way or the player rests on it; the clocks
+      // stand still while paused and lag behind a seek that is not done yet.
+      double from;
+      {
+        std::lock_guard seekLock(context->SeekLock); // the read thread takes the request under it
+        if (context->SeekPending && !(context->SeekFlags & AVSEEK_FLAG_BYTE))
+          from = context->SeekPosition / 1000000.0;
+        else if (context->Paused && std::isfinite(context->PausedTarget.load()))
+          from = context->PausedTarget;
+        else
+          from = MasterClock(context);
+      }
+      const double target = from + increment;
+      stored = StoreSeek(context, static_cast<int64_t>(target * 1000000),
+                         static_cast<int64_t>(increment * 1000000), flags);
+    }
   }
-  const double target = MasterClock(context) + increment;
-  RequestSeek(static_cast<int64_t>(target * 1000000), static_cast<int64_t>(increment * 1000000), flags, wait);
+  if (stored && wait) WaitForSeek(video);
 }
 
 } // namespace kavro

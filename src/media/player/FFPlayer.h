@@ -152,12 +152,20 @@ protected:
   void PostState(TPlayState state);
   void PostPosition(int64_t position);
   void EndEventThread();
-  void TogglePause();
+  // With FContextLock held (or on the play thread, which alone frees the context).
+  void TogglePause(TPlayContext* context);
   void TearDown();
   void QuitSdl();
   void SetError(const std::string& message);
-  void RequestSeek(int64_t position, int64_t relative, int flags, bool wait);
+  // Stores a seek for the read thread, replacing one still pending; False when no read loop is left
+  // to serve it. With FContextLock held, or on the play thread.
+  bool StoreSeek(TPlayContext* context, int64_t position, int64_t relative, int flags);
+  // Waits, without FContextLock, until the stored seek is done (and its picture ready with video).
+  void WaitForSeek(bool video);
 
+  // The owner's calls hold FContextLock while they use the context; the tear-down takes it to free the
+  // context, so a call from the owner's thread never meets a context being freed.
+  mutable std::mutex FContextLock;
   std::atomic<TPlayContext*> FContext{nullptr};
   std::unique_ptr<TPlayContext> FContextOwner;
   TDisplaySurface* FSurface = nullptr;

@@ -59,9 +59,10 @@ struct TPlayContext {
   // ---- set by the read thread while opening, then read by all ----
   AVFormatContext* Format = nullptr;
   std::wstring FileName;
-  int AudioIndex = -1;
-  int VideoIndex = -1;
-  int SubtitleIndex = -1;
+  // Reset by the read thread as it closes the streams while the owner may still look at them.
+  std::atomic<int> AudioIndex{-1};
+  std::atomic<int> VideoIndex{-1};
+  std::atomic<int> SubtitleIndex{-1};
   AVStream* AudioStream = nullptr;
   AVStream* VideoStream = nullptr;
   AVCodecContext* AudioDecoder = nullptr;
@@ -70,6 +71,10 @@ struct TPlayContext {
   int64_t StartTime = 0;      // µs of the file's first time stamp
   int64_t Duration = -1;      // µs
   int64_t AudioDuration = -1; // µs
+  // Kept apart from the streams, which close before the context goes: the owner's calls read these.
+  int VideoWidth = 0;
+  int VideoHeight = 0;
+  int64_t BitRate = 0;
   bool IsImageSequence = false;
   std::atomic<int> OpenState{0}; // 0 opening, 1 opened, -1 failed, -2 failed and cleaned up
 
@@ -147,10 +152,16 @@ struct TPlayContext {
   bool PreviousPaused = false;
   std::atomic<int> LastReadPauseResult{0}; // the read thread writes, a resume reads
   std::atomic<bool> StopRequested{false};
+  // A seek asked for and not yet taken by the read thread; a later request replaces it.
+  std::mutex SeekLock; // guards the request between the owner (or the loop) and the read thread
   std::atomic<bool> SeekPending{false};
   int64_t SeekPosition = 0;
   int64_t SeekRelative = 0;
   int SeekFlags = 0;
+  // The last seek by time asked for while paused, in seconds (NaN: none since the pause).
+  std::atomic<double> PausedTarget{NAN};
+  // The read loop has ended (stop or read error): nobody is left to serve a seek.
+  std::atomic<bool> ReadLoopEnded{false};
   // Where the last seek by time was meant to land, in seconds (NaN: nowhere in particular). The read
   // thread sets it before the flush packets; each decoder takes it at its flush and drops what
   // comes before it, so that the first picture and sound after a seek are those of the target.
@@ -159,6 +170,7 @@ struct TPlayContext {
   AVFrame* SkipHeld = nullptr; // the last picture dropped on the way, shown if the file ends first
   double AudioSkipUntil = NAN; // the audio callback's
   std::atomic<bool> RefreshPending{false};
+  bool Looping = false; // the event loop has sent the file back to its start and waits to see it there
   std::atomic<bool> EndLogged{false};
   std::atomic<bool> EndReported{false};
   std::atomic<bool> EndReached{false};

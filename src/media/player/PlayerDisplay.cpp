@@ -21,7 +21,10 @@ extern "C" {
 namespace kavro {
 namespace {
 
-constexpr double MaxLateness = 0.5;
+// At most this share of the pictures is skipped before decoding ends: a slow hook still shows some.
+constexpr double MaxSkipFactor = 8;
+// How far a picture may trail the sound before it counts as late.
+constexpr double BehindSound = 0.1;
 
 // Black in the limited range of YUV 4:2:0.
 void PaintBlack(AVFrame* picture) {
@@ -85,9 +88,18 @@ void TCustomPlayer::Refresh(TPlayContext* context, bool redraw) {
               ? std::max(context->Pictures[(index + 1) % PictureQueueSize].Target, slot.Target)
               : slot.Target + (context->VideoClock - slot.Pts);
       bool drop = flushed;
-      if (FrameDrop && !redraw && now > next) {
-        context->SkipFactor = context->SkipFactor * 1.05;
-        drop = drop || context->PictureCount > 1 || now > next + MaxLateness;
+      // Late by the frame timer, or behind the sound it follows (the timer is reset when far
+      // behind, so on its own it cannot tell a picture that keeps missing the sound).
+      const bool videoIsSlave = (SyncType == 0 && context->AudioStream) || SyncType == 2;
+      const bool late = now > next || (videoIsSlave && MasterClock(context) - slot.Pts > BehindSound);
+      if (FrameDrop && !redraw && !flushed && late) {
+        // Late: the decoder skips a little more, and a picture is dropped only for a newer one that
+        // is already waiting, so something is always shown.
+        context->SkipFactor = std::min(MaxSkipFactor, context->SkipFactor * 1.1);
+        drop = drop || context->PictureCount > 1;
+      } else if (!redraw && !flushed && context->SkipFactor > 1) {
+        // On time again: the skipping eases off.
+        context->SkipFactor = std::max(1.0, context->SkipFactor * 0.95);
       }
       if (drop) {
         context->PictureRead = (index + 1) % PictureQueueSize;
@@ -353,23 +365,31 @@ void TCustomPlayer::UpdatePosition(TPlayContext* context) {
     PostPosition(position);
   }
   // The end is reported once, until a new picture or a seek takes the file away from it.
+  const int64_t from = StartTime != NoTimeValue ? StartTime : 0;
+  const bool partEnded = PlayDuration != NoTimeValue && position >= from + PlayDuration;
+  // One seek back per loop: the clocks stay at the end until the first sound or picture after it.
+  const auto playAgain = [&] {
+    if (context->Looping) return;
+    context->Looping = StoreSeek(context, from + context->StartTime, 0, StartTime != NoTimeValue ? 0 : 4);
+  };
+  if (context->Looping && !partEnded && !atEnd && position < from + 500000) context->Looping = false;
   if (!context->EndReported && atEnd) {
     context->EndReported = true;
     PostState(psEnd);
+    // Looping goes back to the start at the file's end as well as at the end of the chosen part.
+    if (EndAction == 2 && !context->Paused) playAgain();
   }
-  if (PlayDuration != NoTimeValue) {
-    const int64_t from = StartTime != NoTimeValue ? StartTime : 0;
-    if (position >= from + PlayDuration) {
-      if (EndAction == 2)
-        RequestSeek(from + context->StartTime, 0, StartTime != NoTimeValue ? 0 : 4, false);
-      else if (!context->StopRequested)
-        PostLoopEvent(leQuit);
-    }
+  if (partEnded) {
+    if (EndAction == 2)
+      playAgain();
+    else if (!context->StopRequested)
+      PostLoopEvent(leQuit);
   }
 }
 
 TBitmap* TCustomPlayer::CurrentFrame(int64_t* pts) {
   TBitmap& bitmap = FGrabPicture.Bitmap();
+  std::lock_guard contextLock(FContextLock); // the play thread may be tearing the file down
   TPlayContext* context = FContext;
   if (!context || !context->VideoStream) {
     bitmap.SetSize(0, 0);
@@ -381,7 +401,7 @@ TBitmap* TCustomPlayer::CurrentFrame(int64_t* pts) {
   TPictureSlot* slot = index >= 0 ? &context->Pictures[index] : nullptr;
   if (pts) *pts = slot && slot->Picture ? std::llround(slot->Pts * 1000000) - context->StartTime : -1;
   if (!slot || !slot->Picture) {
-    bitmap.SetSize(context->VideoStream->codecpar->width, context->VideoStream->codecpar->height);
+    bitmap.SetSize(context->VideoWidth, context->VideoHeight);
     for (int y = 0; y < bitmap.Height(); ++y)
       std::memset(bitmap.ScanLine(y), 0, bitmap.RowStride());
     return &bitmap;

@@ -33,14 +33,17 @@ extern "C" {
 namespace kavro {
 namespace {
 
-constexpr int64_t MaxQueueBytes = 0xF00000;
+// Enough for a second or more of HD at a high bit rate, and for the packets frame threads hold.
+constexpr int64_t MaxQueueBytes = 64 << 20;
 constexpr int64_t MinAudioQueueBytes = 0x50000;
 constexpr int MinFramesQueued = 5;
+constexpr int MinVideoPacketsQueued = 30;
 // How far before a seek's target the reader starts when subtitles are shown, so that a subtitle that
 // began before the key frame the target lies after is read again; what lies before the target is
 // decoded and dropped.
 constexpr int64_t SubtitleLookBack = 5000000;
 constexpr double NoSyncThreshold = 10.0;
+constexpr double MaxTimerLag = 0.1;
 constexpr double SyncThreshold = 0.01;
 constexpr int AudioDiffAverageCount = 20;
 constexpr int SampleCorrectionPercent = 10;
@@ -119,6 +122,10 @@ double TCustomPlayer::TargetTime(TPlayContext* context, double pts) {
     }
   }
   context->FrameTimer += delay;
+  // Far behind (a slow hook or decoder): the timer catches up with now, or every picture after
+  // this one would be late and dropped, and the picture would freeze.
+  const double now = WallSeconds();
+  if (context->FrameTimer < now - MaxTimerLag) context->FrameTimer = now;
   return context->FrameTimer;
 }
 
@@ -158,6 +165,11 @@ void TCustomPlayer::ReadThread(TPlayContext* context) {
                                        WideToNarrow(context->FileName).c_str(), target / 1000000.0);
       }
       ok = OpenStreams(context);
+      context->BitRate = format->bit_rate;
+      if (context->VideoStream) {
+        context->VideoWidth = context->VideoStream->codecpar->width;
+        context->VideoHeight = context->VideoStream->codecpar->height;
+      }
     }
   }
   context->OpenState = ok ? 1 : -1;
@@ -172,18 +184,25 @@ void TCustomPlayer::ReadThread(TPlayContext* context) {
         av_read_play(format);
     }
     if (context->SeekPending) {
-      const int64_t target = context->SeekPosition;
-      const bool lookBack = context->SubtitleIndex >= 0 && !(context->SeekFlags & AVSEEK_FLAG_BYTE);
+      int64_t target = 0;
+      int64_t relative = 0;
+      int flags = 0;
+      {
+        // Taken whole: a request that arrives meanwhile replaces this one and is served next.
+        std::lock_guard lock(context->SeekLock);
+        target = context->SeekPosition;
+        relative = context->SeekRelative;
+        flags = context->SeekFlags;
+        context->SeekPending = false;
+      }
+      const bool lookBack = context->SubtitleIndex >= 0 && !(flags & AVSEEK_FLAG_BYTE);
       const int64_t readFrom =
           lookBack ? std::min(target, std::max(target - SubtitleLookBack, context->StartTime)) : target;
-      const int64_t minimum =
-          !lookBack && context->SeekRelative > 0 ? target - context->SeekRelative + 2 : INT64_MIN;
-      const int64_t maximum = lookBack                    ? readFrom
-                              : context->SeekRelative < 0 ? target - context->SeekRelative - 2
-                                                          : INT64_MAX;
-      int result = avformat_seek_file(format, -1, minimum, readFrom, maximum, context->SeekFlags);
-      if (result < 0) result = av_seek_frame(format, -1, readFrom, context->SeekFlags);
-      if (result < 0) result = av_seek_frame(format, -1, readFrom, context->SeekFlags ^ AVSEEK_FLAG_BACKWARD);
+      const int64_t minimum = !lookBack && relative > 0 ? target - relative + 2 : INT64_MIN;
+      const int64_t maximum = lookBack ? readFrom : relative < 0 ? target - relative - 2 : INT64_MAX;
+      int result = avformat_seek_file(format, -1, minimum, readFrom, maximum, flags);
+      if (result < 0) result = av_seek_frame(format, -1, readFrom, flags);
+      if (result < 0) result = av_seek_frame(format, -1, readFrom, flags ^ AVSEEK_FLAG_BACKWARD);
       if (result < 0) {
         TFFLogger::Instance().LogFmt(this, llError, "%s: error while seeking",
                                      WideToNarrow(context->FileName).c_str());
@@ -193,15 +212,22 @@ void TCustomPlayer::ReadThread(TPlayContext* context) {
             {&context->AudioQueue, context->AudioStream != nullptr},
             {&context->VideoQueue, context->VideoStream != nullptr},
             {&context->SubtitleQueue, context->SubtitleIndex >= 0}};
-        context->SeekTarget = context->SeekFlags & AVSEEK_FLAG_BYTE ? NAN : target / 1000000.0;
+        context->SeekTarget = flags & AVSEEK_FLAG_BYTE ? NAN : target / 1000000.0;
+        // While paused the sound decodes nothing, so its clock is where the seek went.
+        if (context->Paused && !(flags & AVSEEK_FLAG_BYTE) && context->AudioStream)
+          context->AudioClock = target / 1000000.0;
+        if (context->VideoStream) {
+          // Before the flush marker goes in: the decode thread may take it at once and must find
+          // these cleared, or a waiting seek never hears of its picture.
+          context->QueuesFlushed = false;
+          FFrameReady.ResetEvent();
+        }
         for (const auto& [queue, open] : queues) {
           if (!open) continue;
           queue->Flush();
           queue->PutFlush();
         }
         if (context->VideoStream) {
-          context->QueuesFlushed = false;
-          FFrameReady.ResetEvent();
           // Pictures from before the seek leave the queue at once, so that a decoder waiting for a
           // free slot reaches the flush.
           std::lock_guard lock(context->PictureLock);
@@ -212,16 +238,21 @@ void TCustomPlayer::ReadThread(TPlayContext* context) {
       }
       context->EndLogged = false;
       context->EndReached = false;
-      context->SeekPending = false;
+      context->EndReported = false;
       context->ShowAfterSeek = true;
-      FSeekDone.SetEvent();
-      if (!context->VideoStream) FSeeking = false;
+      {
+        std::lock_guard lock(context->SeekLock); // a newer request keeps its waiter waiting
+        if (!context->SeekPending) {
+          FSeekDone.SetEvent();
+          if (!context->VideoStream) FSeeking = false;
+        }
+      }
       endOfFile = false;
     }
     const int64_t queued =
         context->AudioQueue.Size() + context->VideoQueue.Size() + context->SubtitleQueue.Size();
     const bool audioFull = !context->AudioStream || context->AudioQueue.Size() > MinAudioQueueBytes;
-    const bool videoFull = !context->VideoStream || context->VideoQueue.Count() > MinFramesQueued;
+    const bool videoFull = !context->VideoStream || context->VideoQueue.Count() > MinVideoPacketsQueued;
     const bool subtitleFull = context->SubtitleIndex < 0 || context->SubtitleQueue.Count() > MinFramesQueued;
     if (queued > MaxQueueBytes || (audioFull && videoFull && subtitleFull)) {
       Sleep(10);
@@ -274,8 +305,19 @@ void TCustomPlayer::ReadThread(TPlayContext* context) {
     av_packet_unref(packet);
   }
   av_packet_free(&packet);
-  while (!context->StopRequested)
-    Sleep(100);
+  // Nobody reads any more: a seek asked for from now on, or left pending, returns at once, and no
+  // picture is coming for it.
+  context->ReadLoopEnded = true;
+  while (!context->StopRequested) {
+    {
+      std::lock_guard lock(context->SeekLock); // the owner may store a request right now
+      context->SeekPending = false;
+      FSeekDone.SetEvent();
+    }
+    FFrameReady.SetEvent();
+    FSeeking = false;
+    Sleep(20);
+  }
   CloseStreams(context);
   if (context->Format)
     CloseInputContext(&context->Format);
@@ -329,6 +371,11 @@ bool TCustomPlayer::OpenStream(TPlayContext* context, int index) {
     return false;
   }
   codec->pkt_timebase = stream->time_base;
+  if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+    // HD needs the decoder's own threads: as many as it sees fit, by frame or by slice.
+    codec->thread_count = 0;
+    codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+  }
   codec->workaround_bugs = 1;
   codec->err_recognition = 1;
   codec->error_concealment = 3;
@@ -631,8 +678,9 @@ int TCustomPlayer::QueuePicture(TPlayContext* context, AVFrame* frame, double pt
     if (context->VideoQueue.Aborted()) return -1;
   }
   RunHook(context, frame, pts);
-  const int width = frame->width & ~1;
-  const int height = frame->height & ~1;
+  // The source's own size, odd or not: the chroma planes round up.
+  const int width = frame->width;
+  const int height = frame->height;
   std::lock_guard lock(context->PictureLock); // the event loop and CurrentFrame read the slots
   TPictureSlot& slot = context->Pictures[context->PictureWrite];
   AVFrame*& picture = slot.Picture;
@@ -643,7 +691,7 @@ int TCustomPlayer::QueuePicture(TPlayContext* context, AVFrame* frame, double pt
   if (VerticalFlip) {
     source[0] += static_cast<ptrdiff_t>(frame->linesize[0]) * (height - 1);
     for (int plane = 1; plane < 3; ++plane)
-      source[plane] += static_cast<ptrdiff_t>(frame->linesize[plane]) * (height / 2 - 1);
+      source[plane] += static_cast<ptrdiff_t>(frame->linesize[plane]) * ((height + 1) / 2 - 1);
     for (int plane = 0; plane < 3; ++plane)
       sourceStride[plane] = -sourceStride[plane];
   }

@@ -1,0 +1,140 @@
+// The preview player under load, on a 1280x720 clip with sound: the CPU it uses while playing, and
+// with a hook that costs more than a picture's duration, how many pictures reach the screen and how
+// far the last one shown trails the sound. Figures of one run, on whatever else the machine is doing.
+// Usage: kavro-bench-player-load WORK_FOLDER
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "fixtures/FixtureWriter.h"
+#include "platform/WideString.h"
+#include "player/FFPlayer.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+using namespace kavro;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr double ClipSeconds = 10;
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double WallNow() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Counts the pictures shown and keeps the time of the last one.
+class TCountingSurface : public TDisplaySurface {
+public:
+  void Size(int& width, int& height) override {
+    width = 640;
+    height = 360;
+  }
+  void Present(const AVFrame*, int, int, int, int) override { ++Presents; }
+  void Clear() override {}
+  std::atomic<int> Presents{0};
+};
+
+// The player with its clocks in view.
+class TClockedPlayer : public TFFPlayer {
+public:
+  // Sound clock minus picture clock in seconds; 0 with no file open.
+  double Lag() {
+    std::lock_guard lock(FContextLock); // the play thread may be tearing the file down
+    TPlayContext* context = FContext;
+    if (!context || !context->AudioStream || !context->VideoStream) return 0;
+    return AudioClockNow(context) - context->VideoCurrentPts;
+  }
+};
+
+struct TRun {
+  int Pictures = 0;
+  double Cpu = 0; // CPU seconds per wall second
+  double LagAtHalf = 0;
+  double Wall = 0;
+};
+
+TRun Play(const std::string& clip, std::chrono::milliseconds hookCost) {
+  TClockedPlayer player;
+  TCountingSurface surface;
+  TRun run;
+  if (!player.LoadLibraries(L"")) return run;
+  player.TriggerEventInMainThread = false;
+  std::atomic<bool> ended{false};
+  player.OnState = [&](TObject*, TPlayState state) { ended = ended || state == psEnd; };
+  if (hookCost.count() > 0) {
+    player.Hook = true;
+    player.OnHook = [hookCost](TObject*, TBitmap* bitmap, int64_t) {
+      // Work on the picture for the given time, as a drawing hook would.
+      const auto until = std::chrono::steady_clock::now() + hookCost;
+      for (int y = 0; std::chrono::steady_clock::now() < until; y = (y + 1) % bitmap->Height())
+        bitmap->ScanLine(y)[0] ^= 1;
+    };
+  }
+  const double cpu = CpuSeconds(), wall = WallNow();
+  if (!player.Open(NarrowToWide(clip), &surface, false)) {
+    std::fprintf(stderr, "cannot play %s: %s\n", clip.c_str(), player.LastErrMsg().c_str());
+    return run;
+  }
+  bool halfTaken = false;
+  while (!ended && WallNow() - wall < 4 * ClipSeconds) {
+    if (!halfTaken && WallNow() - wall >= ClipSeconds / 2) {
+      run.LagAtHalf = player.Lag();
+      halfTaken = true;
+    }
+    std::this_thread::sleep_for(20ms);
+  }
+  run.Wall = WallNow() - wall;
+  run.Cpu = (CpuSeconds() - cpu) / run.Wall;
+  run.Pictures = surface.Presents;
+  player.Stop(true);
+  return run;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s WORK_FOLDER\n", argv[0]);
+    return 2;
+  }
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  const std::string clip = std::string(argv[1]) + "/load-720p.mp4";
+  struct stat info;
+  if (stat(clip.c_str(), &info) != 0) {
+    av_log_set_level(AV_LOG_ERROR);
+    fixtures::TFixtureWriter writer(clip);
+    writer.AddVideo({"libx264", 1280, 720, {25, 1}, 4000000, {1, 1}, "preset=ultrafast"});
+    writer.AddAudio({"aac", 44100, 2, 128000});
+    std::string error;
+    if (!writer.Write(ClipSeconds, error)) {
+      std::fprintf(stderr, "cannot make %s: %s\n", clip.c_str(), error.c_str());
+      return 1;
+    }
+  }
+  const TRun plain = Play(clip, 0ms);
+  std::printf("1280x720 %.0f s, no hook: %d pictures shown in %.1f s, CPU %.1f %% of one core, picture "
+              "%.0f ms behind the sound half way\n",
+              ClipSeconds, plain.Pictures, plain.Wall, plain.Cpu * 100, plain.LagAtHalf * 1000);
+  const TRun costly = Play(clip, 60ms);
+  std::printf("1280x720 %.0f s, hook of 60 ms a picture: %d pictures shown in %.1f s, picture %.0f ms behind "
+              "the sound half way\n",
+              ClipSeconds, costly.Pictures, costly.Wall, costly.LagAtHalf * 1000);
+  return 0;
+}
