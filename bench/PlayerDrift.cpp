@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchClock.h"
 #include "fixtures/FixtureWriter.h"
 #include "platform/WideString.h"
 #include "player/FFPlayer.h"
@@ -45,16 +46,8 @@ public:
   }
 };
 
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double WallNow() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+using kavro::bench::CpuSeconds;
+using kavro::bench::WallNow;
 
 // CPU seconds per wall second over the given time.
 double CpuShare(std::chrono::milliseconds span) {

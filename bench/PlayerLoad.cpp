@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "BenchClock.h"
 #include "fixtures/FixtureWriter.h"
 #include "platform/WideString.h"
 #include "player/FFPlayer.h"
@@ -28,16 +29,8 @@ namespace {
 
 constexpr double ClipSeconds = 10;
 
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double WallNow() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+using kavro::bench::CpuSeconds;
+using kavro::bench::WallNow;
 
 // Counts the pictures shown and keeps the time of the last one.
 class TCountingSurface : public TDisplaySurface {

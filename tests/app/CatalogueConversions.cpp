@@ -8,6 +8,7 @@
 
 #include "AVProbe.h"
 #include "AppTestSupport.h"
+#include "RunTestViews.h"
 #include "ConversionRun.h"
 #include "FFmpegLoader.h"
 #include "FFmpegVCL.h"
@@ -28,23 +29,6 @@ extern "C" {
 
 namespace kavro::test {
 namespace {
-
-class TWaitingView : public TRunView {
-public:
-  void ShowProgress(const TRunProgress&, const TProgressInfo&) override {}
-  void ShowRowError(int, const std::string& message) override { Errors += message + "\n"; }
-  void ShowButtons(const TRunButtons&) override {}
-  void ShowFileDone(int) override {}
-  void RunOver() override { Over.SetEvent(); }
-  TEvent Over;
-  std::string Errors;
-};
-
-class TNoDesktop : public TDesktop {
-public:
-  void OpenFolder(const std::string&) override {}
-  void PowerOff() override {}
-};
 
 // The demuxer that reads a file of each extension back.
 std::string ContainerOf(const std::string& extension) {

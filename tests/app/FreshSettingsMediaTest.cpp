@@ -7,6 +7,7 @@
 
 #include "AVProbe.h"
 #include "AppTestSupport.h"
+#include "RunTestViews.h"
 #include "ConversionRun.h"
 #include "FFmpegLoader.h"
 #include "FFmpegVCL.h"
@@ -31,23 +32,6 @@ namespace {
 constexpr int Ipod320x240 = 2;
 // "DV - NTSC": dv, 720x480 at 29.97 pictures a second.
 constexpr int DvNtsc = 2608;
-
-class TWaitingView : public TRunView {
-public:
-  void ShowProgress(const TRunProgress&, const TProgressInfo&) override {}
-  void ShowRowError(int, const std::string& message) override { Errors += message + "\n"; }
-  void ShowButtons(const TRunButtons&) override {}
-  void ShowFileDone(int) override {}
-  void RunOver() override { Over.SetEvent(); }
-  TEvent Over;
-  std::string Errors;
-};
-
-class TNoDesktop : public TDesktop {
-public:
-  void OpenFolder(const std::string&) override {}
-  void PowerOff() override {}
-};
 
 // The luma of a file's first picture, row by row.
 struct TLuma {
