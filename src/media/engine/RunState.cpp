@@ -27,6 +27,8 @@ TOutputStreamState::~TOutputStreamState() {
   av_freep(&Converted);
   for (AVBSFContext*& filter : BitstreamFilters)
     av_bsf_free(&filter);
+  for (AVPacket*& packet : FilteredPackets)
+    av_packet_free(&packet);
   if (PassLogFile) std::fclose(PassLogFile);
   for (AVPacket*& packet : HeldPackets)
     av_packet_free(&packet);
