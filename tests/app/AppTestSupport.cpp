@@ -21,6 +21,22 @@ bool TScriptedDialogs::AskYesNo(const std::string& text, const std::string& capt
   return answer;
 }
 
+std::vector<std::string> TScriptedDialogs::AskOpenFiles(const std::vector<TFileFilter>& filters) {
+  LastFilters = filters;
+  if (OpenAnswers.empty()) return {};
+  std::vector<std::string> answer = std::move(OpenAnswers.front());
+  OpenAnswers.pop_front();
+  return answer;
+}
+
+std::optional<std::string> TScriptedDialogs::AskFolder(const std::string& startFolder) {
+  FolderStarts.push_back(startFolder);
+  if (FolderAnswers.empty()) return std::nullopt;
+  std::optional<std::string> answer = std::move(FolderAnswers.front());
+  FolderAnswers.pop_front();
+  return answer;
+}
+
 TScratchFolder::TScratchFolder(const std::string& name)
     : FPath(std::string(KAVRO_TEST_OUTPUT) + "app-" + name + "-" + std::to_string(getpid())) {
   std::filesystem::remove_all(FPath);

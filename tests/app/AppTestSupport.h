@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,12 +22,19 @@ public:
   // Answers from Answers in order, then DefaultAnswer.
   bool AskYesNo(const std::string& text, const std::string& caption) override;
   void Beep() override { ++Beeps; }
+  // Answers from OpenAnswers / FolderAnswers in order, then nothing; the filters are kept.
+  std::vector<std::string> AskOpenFiles(const std::vector<TFileFilter>& filters) override;
+  std::optional<std::string> AskFolder(const std::string& startFolder) override;
 
   std::vector<TShown> Messages;
   std::vector<TShown> Questions;
   std::deque<bool> Answers;
   bool DefaultAnswer = true;
   int Beeps = 0;
+  std::deque<std::vector<std::string>> OpenAnswers;
+  std::vector<TFileFilter> LastFilters;
+  std::deque<std::optional<std::string>> FolderAnswers;
+  std::vector<std::string> FolderStarts;
 };
 
 // A fresh folder under the build tree's test output, removed with the object.

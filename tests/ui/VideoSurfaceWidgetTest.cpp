@@ -335,11 +335,3 @@ TEST(RgbBuffer, KeepsTheOverlapAndBlackensTheRest) {
 
 } // namespace
 } // namespace kavro::test
-
-// Widgets need an application object before the first test.
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication application(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
