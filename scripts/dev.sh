@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # One door for building Kavro on Debian 12:
-#   scripts/dev.sh run   installs what is missing, builds, starts the program
+#   scripts/dev.sh run   installs what is missing, builds, starts the program (the FLV edition;
+#                        KAVRO_EDITION=general starts the general one)
 #   scripts/dev.sh test  installs what is missing, builds, runs every test
 #   scripts/dev.sh build installs what is missing and builds only
 # Variables: BUILD_DIR (default build), JOBS (default: number of cores),
@@ -18,7 +19,7 @@ packages=(
   libswresample-dev libavfilter-dev libavdevice-dev
   libsdl2-dev qt6-base-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth locales
+  xvfb xauth locales fonts-dejavu-core
 )
 
 install_missing() {
@@ -80,8 +81,9 @@ case "$cmd" in
   run)
     configure_and_build "$build_dir"
     shift || true
-    echo "The windowed program is not built yet; starting the command-line tool kavro-convert."
-    exec "$build_dir/src/cli/kavro-convert" "$@"
+    program=kavro-flv-converter
+    [ "${KAVRO_EDITION:-flv}" = general ] && program=kavro-video-converter
+    exec "$build_dir/src/cli/$program" "$@"
     ;;
   test)
     check_format

@@ -1,0 +1,270 @@
+#include "WinMain.h"
+
+#include "AddFilter.h"
+#include "DesktopActions.h"
+#include "FormatDropDown.h"
+#include "JobListModel.h"
+#include "JobListView.h"
+#include "ParameterPanelView.h"
+#include "PreviewPanel.h"
+#include "QtDialogs.h"
+#include "Themes.h"
+#include "WinProgress.h"
+#include "platform/ProgramPaths.h"
+#include "platform/WideString.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QTimer>
+
+#include <cstring>
+
+namespace kavro {
+
+TfrmMain::TfrmMain(const TGlobalObject& global, TAppDialogs* dialogs, TDesktop* desktop, QWidget* parent)
+    : QMainWindow(parent), FGlobal(global),
+      FOwnDialogs(dialogs ? nullptr : std::make_unique<TQtDialogs>(this, global.Title())),
+      FDialogs(dialogs ? *dialogs : *FOwnDialogs),
+      FOwnDesktop(desktop ? nullptr : std::make_unique<TDesktopActions>()),
+      FDesktop(desktop ? *desktop : *FOwnDesktop), FSettings(global.SettingsFile()),
+      FFormats(global.FormatFile()), FCatalogue(global.Edition()), FPanel(FSettings.Ini(), FFormats, FDialogs),
+      FList(FSettings, FFormats, FDialogs, ComponentDurationProbe(CCAVC)), FRows(FList) {
+  setObjectName("frmMain");
+  setWindowTitle(QString::fromStdString(global.Title()));
+  const int skin = FSettings.SkinIndexAtStart();
+  ApplyTheme(skin);
+  CreateControls();
+  CreateMenus();
+  lvFiles->SetSkinIndex(skin);
+  resize(860, 640);
+  RestoreGeometry();
+
+  FList.OnStopPreview = [this] { FPreview->StopPreview(); };
+  FRun = std::make_unique<TConversionRun>(CCAVC, FSettings, FFormats, FRows, *this, FDesktop, FDialogs);
+  FRun->BeforeStart = [this] { FPanelView->ValidateFrameSize(); };
+  FRun->StopPreview = [this] { FPreview->StopPreview(); };
+  if (!FPreview->Player().LoadLibraries(LibraryFolder()))
+    FPreview->Log()->appendPlainText(QString::fromStdString(FPreview->Player().LastErrMsg()));
+  ShowButtons({});
+  UpdateListButtons();
+}
+
+TfrmMain::~TfrmMain() {
+  // The run and the controls use the models below; they go first.
+  FRun.reset();
+  delete FProgress;
+  delete centralWidget();
+}
+
+std::wstring TfrmMain::LibraryFolder() const {
+  return NarrowToWide(ProgramFolder() + "LibAV");
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (FShown) return;
+  FShown = true;
+  FormShow();
+}
+
+void TfrmMain::FormShow() {
+  setWindowTitle(QString::fromStdString(FGlobal.Caption()));
+  FDropDown->Build();
+  FPanelView->Load(FSettings.FormatCode());
+  const QSignalBlocker quiet(edDirectory);
+  edDirectory->setText(QString::fromStdString(FSettings.OutputDir()));
+}
+
+void TfrmMain::FormatChosen(int code) {
+  FPanelView->Load(code);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  if (!FClosing && !FDialogs.AskYesNo("Do you really want to exit?", CaptionWarning)) {
+    event->ignore();
+    return;
+  }
+  FClosing = true;
+  FDropDown->SaveFoldState();
+  SaveGeometry();
+  // The run detaches its handlers from the component and stops it, waiting for the stop.
+  FRun.reset();
+  FPreview->StopPreview();
+  FPreview->Player().Stop(true);
+  FPreviewBitmap.SetSize(0, 0);
+  event->accept();
+}
+
+// ---- the job list ----
+
+void TfrmMain::btnAddClick() {
+  if (!CCAVC.LoadAVLib(LibraryFolder())) return;
+  AddPaths(FDialogs.AskOpenFiles(AddFileFilters()));
+}
+
+void TfrmMain::AddPaths(const std::vector<std::string>& paths) {
+  if (FRun && FRun->Running()) return;
+  const std::vector<std::string> files = ExpandDroppedPaths(paths);
+  if (files.empty() || !CCAVC.LoadAVLib(LibraryFolder())) return;
+  FList.AddFiles(files);
+  ListChanged();
+}
+
+void TfrmMain::btnRemoveClick() {
+  if (FRun->Running()) return;
+  FList.RemoveSelected();
+  ListChanged();
+}
+
+void TfrmMain::btnClearClick() {
+  if (FRun->Running() || FList.Empty()) return;
+  CCAVC.ClearTasks();
+  FList.Clear();
+  ListChanged();
+}
+
+void TfrmMain::CheckCommand(void (TJobList::*command)()) {
+  (FList.*command)();
+  ListChanged();
+}
+
+void TfrmMain::ListChanged() {
+  lvFiles->Model().Reset();
+  lvFiles->SyncFromList();
+  UpdateListButtons();
+}
+
+void TfrmMain::UpdateListButtons() {
+  if (FRun && FRun->Running()) return;
+  const bool rows = !FList.Empty();
+  for (QPushButton* button : {btnRemove, btnClear, btnStart, SpeedButton1})
+    button->setEnabled(rows);
+  Start1->setEnabled(rows);
+}
+
+void TfrmMain::EditMenuPopup() {
+  const bool selected = !FList.Empty() && FList.SelectedIndex() >= 0;
+  WaterMark1->setVisible(true);
+  for (QAction* item : {CheckAll1, UncheckAll1, ReserveCheck1, Check1, Uncheck1})
+    item->setEnabled(selected);
+  // The editing dialogs are not part of this window yet.
+  for (QAction* item : {Crop1, Trim1, WaterMark1})
+    item->setEnabled(false);
+}
+
+void TfrmMain::ListMenuPopup(const QPoint& globalPos) {
+  const int row = FList.SelectedIndex();
+  const bool selected = !FList.Empty() && row >= 0;
+  WaterMark2->setVisible(true);
+  for (QAction* item : {Remove2, Clear2, Start2})
+    item->setEnabled(selected && !FRun->Running());
+  for (QAction* item : {Crop2, Trim2, WaterMark2, Infomation1})
+    item->setEnabled(false);
+  ShowError1->setVisible(selected && !FList.Row(row).Error.empty());
+  suiPopupMenu1->popup(globalPos);
+}
+
+void TfrmMain::ShowErrorClick() {
+  const int row = FList.SelectedIndex();
+  if (row < 0 || FList.Row(row).Error.empty()) return;
+  FDialogs.ShowMessage(FList.Row(row).Record.SourceFile + "\n\n" + FList.Row(row).Error, CaptionWarning);
+}
+
+// ---- the preview ----
+
+std::string TfrmMain::ChooseFileToPlay() {
+  if (FList.Empty()) {
+    btnAddClick();
+    if (FList.Empty()) return "";
+  }
+  int row = FList.FocusedIndex();
+  if (row < 0) {
+    row = 0;
+    FList.Select(row);
+    FList.Focus(row);
+    lvFiles->SyncFromList();
+  }
+  return FList.Row(row).Record.SourceFile;
+}
+
+void TfrmMain::PreviewRow(int row) {
+  if (row < 0 || row >= FList.Count()) return;
+  FList.Focus(row);
+  FPreview->StopPreview();
+  FPreview->Play(FList.Row(row).Record.SourceFile);
+}
+
+// ---- output folder, skin, about ----
+
+void TfrmMain::btnBrowsClick() {
+  const std::optional<std::string> folder = FDialogs.AskFolder(FSettings.OutputDir());
+  if (folder && !folder->empty() && QString::fromStdString(*folder) != edDirectory->text())
+    edDirectory->setText(QString::fromStdString(*folder));
+}
+
+void TfrmMain::btnOpenClick() {
+  if (edDirectory->text().size() > 2) FDesktop.OpenFolder(FSettings.OutputDir());
+}
+
+void TfrmMain::SkinMenuPopup() {
+  const int ticked = FSettings.SkinIndexForMenu();
+  for (int index = 0; index < static_cast<int>(FSkinItems.size()); ++index)
+    FSkinItems[static_cast<size_t>(index)]->setChecked(index == ticked);
+}
+
+void TfrmMain::ChooseSkin(int index) {
+  if (!FSettings.ChooseSkin(index)) {
+    SkinMenuPopup();
+    return;
+  }
+  const bool visible = isVisible();
+  hide();
+  ApplyTheme(index);
+  lvFiles->SetSkinIndex(index);
+  SkinMenuPopup();
+  if (visible) show();
+}
+
+void TfrmMain::AboutClick() {
+  FDialogs.ShowInformation(FGlobal.Title() + FGlobal.Version() +
+                               "\n\nConverts video and audio files for players, phones, consoles, discs "
+                               "and the web.\nBuilt on the FFmpeg libraries, SDL and Qt.",
+                           "About " + FGlobal.Title());
+}
+
+// ---- window size and place ----
+
+void TfrmMain::RestoreGeometry() {
+  const TIniFile& ini = FSettings.Ini();
+  const QRect stored(ini.ReadInteger(SettingsSection, "WindowLeft", 0), ini.ReadInteger(SettingsSection, "WindowTop", 0),
+                     ini.ReadInteger(SettingsSection, "WindowWidth", 0),
+                     ini.ReadInteger(SettingsSection, "WindowHeight", 0));
+  if (stored.width() < 400 || stored.height() < 300) return;
+  // Only a place that is still on one of the screens; a monitor may have gone since.
+  for (const QScreen* screen : QGuiApplication::screens())
+    if (screen->availableGeometry().intersects(stored)) {
+      setGeometry(stored);
+      break;
+    }
+  if (ini.ReadBool(SettingsSection, "WindowMaximized", false)) setWindowState(Qt::WindowMaximized);
+}
+
+void TfrmMain::SaveGeometry() {
+  const QRect place = normalGeometry();
+  TIniBatch batch(FSettings.Ini());
+  TIniFile& ini = FSettings.Ini();
+  ini.WriteInteger(SettingsSection, "WindowLeft", place.left());
+  ini.WriteInteger(SettingsSection, "WindowTop", place.top());
+  ini.WriteInteger(SettingsSection, "WindowWidth", place.width());
+  ini.WriteInteger(SettingsSection, "WindowHeight", place.height());
+  ini.WriteBool(SettingsSection, "WindowMaximized", isMaximized());
+}
+
+} // namespace kavro

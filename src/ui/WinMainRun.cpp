@@ -1,0 +1,103 @@
+// The main window's side of a conversion run: Start, the hidden Stop/Pause/Resume buttons, the
+// progress window, and the run's reports reaching the list and that window. Main thread.
+#include "JobListModel.h"
+#include "JobListView.h"
+#include "WinMain.h"
+#include "WinProgress.h"
+
+#include <QPushButton>
+#include <QTimer>
+
+#include <cstring>
+
+namespace kavro {
+
+void TfrmMain::btnStartClick() {
+  if (FRun->Running()) return;
+  FList.ClearProgress();
+  lvFiles->Model().Reset();
+  lvFiles->SyncFromList();
+  FFilesDone = 0;
+  if (!FRun->Start()) {
+    ListChanged();
+    return;
+  }
+  lvFiles->Model().Reset();
+  lvFiles->SyncFromList();
+  if (!FProgress) {
+    FProgress = new TfrmProgress(this);
+    FProgress->OnPause = [this] { btnPauseClick(); };
+    FProgress->OnResume = [this] { btnResumeClick(); };
+    FProgress->OnStop = [this] { btnStopClick(); };
+  }
+  FProgress->Prepare(static_cast<int>(FRun->StartTimeMap().size()));
+  FProgress->SetPreviewSource(&FPreviewBitmap);
+  ShowButtons({false, false, false, false, true, true, false});
+  // The run may already be over when its terminations were served before the window could show.
+  if (FRun->Running()) {
+    if (OnProgressShown) QTimer::singleShot(0, this, [this] { OnProgressShown(*FProgress); });
+    FProgress->exec();
+  }
+  ListChanged();
+}
+
+void TfrmMain::btnStopClick() {
+  if (FRun->Running()) FRun->Stop();
+}
+
+void TfrmMain::btnPauseClick() {
+  if (FRun->Running()) FRun->Pause();
+}
+
+void TfrmMain::btnResumeClick() {
+  if (FRun->Running()) FRun->Resume();
+}
+
+void TfrmMain::ShowProgress(const TRunProgress& progress, const TProgressInfo& info) {
+  lvFiles->Model().RowChanged(progress.Row);
+  if (FProgress) FProgress->ShowProgress(progress, info);
+}
+
+void TfrmMain::ShowRowError(int row, const std::string& message) {
+  FList.MarkFailed(row, message);
+  lvFiles->Model().RowChanged(row);
+}
+
+void TfrmMain::ShowButtons(const TRunButtons& buttons) {
+  btnAdd->setEnabled(buttons.Add);
+  btnRemove->setEnabled(buttons.Remove);
+  btnClear->setEnabled(buttons.Clear);
+  btnStart->setEnabled(buttons.Start);
+  SpeedButton1->setEnabled(buttons.Start);
+  btnStop->setEnabled(buttons.Stop);
+  btnPause->setEnabled(buttons.Pause);
+  btnResume->setEnabled(buttons.Resume);
+  if (FProgress) FProgress->ShowButtons(buttons);
+}
+
+void TfrmMain::ShowFileDone(int row) {
+  lvFiles->Model().RowChanged(row);
+  if (FProgress) FProgress->ShowFileDone(++FFilesDone);
+}
+
+void TfrmMain::RunOver() {
+  if (FProgress && FProgress->isVisible()) FProgress->CloseAtRunEnd();
+  ListChanged();
+}
+
+void TfrmMain::ShowPreview(const TBitmap& bitmap) {
+  FPreviewBitmap.SetSize(bitmap.Width(), bitmap.Height());
+  const size_t rowBytes = static_cast<size_t>(bitmap.Width()) * 3;
+  for (int y = 0; y < bitmap.Height(); ++y)
+    std::memcpy(FPreviewBitmap.ScanLine(y), bitmap.ScanLine(y), rowBytes);
+}
+
+bool TfrmMain::OpenFolderWhenDone() const {
+  return FProgress && FProgress->OpenFolderWhenDone();
+}
+
+bool TfrmMain::ShutDownWhenDone() const {
+  return FProgress && FProgress->ShutDownWhenDone();
+}
+
+} // namespace kavro

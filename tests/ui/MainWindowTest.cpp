@@ -1,0 +1,306 @@
+// The main window as a user drives it, headless: files added through the open dialog (answered by a
+// script), a batch converted with its progress window, a row that fails saying why, the keyboard,
+// the close question, the skins, and screenshots of every theme and of the progress window.
+#include <gtest/gtest.h>
+
+#include "AVProbe.h"
+#include "AppTestSupport.h"
+#include "FFmpegLoader.h"
+#include "FormatDropDown.h"
+#include "JobListModel.h"
+#include "JobListView.h"
+#include "PreviewPanel.h"
+#include "UiTestSupport.h"
+#include "WinMain.h"
+#include "WinProgress.h"
+#include "media/FixtureMedia.h"
+#include "platform/WideString.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+
+#include <dirent.h>
+
+#include <filesystem>
+
+namespace kavro::test {
+namespace {
+
+class TRecordingDesktop : public TDesktop {
+public:
+  void OpenFolder(const std::string& folder) override { Opened.push_back(folder); }
+  void PowerOff() override { ++PowerOffs; }
+  std::vector<std::string> Opened;
+  int PowerOffs = 0;
+};
+
+int ThreadCount() {
+  int count = 0;
+  if (DIR* tasks = opendir("/proc/self/task")) {
+    while (const dirent* entry = readdir(tasks))
+      count += entry->d_name[0] != '.' ? 1 : 0;
+    closedir(tasks);
+  }
+  return count;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+  MainWindowTest() : Folder("main-window") {}
+
+  // A window of the edition over a settings file of the test's own, converting into out/.
+  std::unique_ptr<TfrmMain> MakeWindow(TEdition edition = TEdition::Flv, const std::string& settings = "") {
+    const std::string formatFile = std::string(KAVRO_DATA_SOURCE) + "/" + EditionInfo(edition).FormatFileName;
+    SettingsFile = Folder.File("settings.ini");
+    if (!std::filesystem::exists(SettingsFile))
+      Folder.Write("settings.ini", "[settings]\nOutPutDir=" + Folder.File("out") + "\nFormatCode=0\n" + settings);
+    Global = std::make_unique<TGlobalObject>(edition, SettingsFile, formatFile);
+    auto window = std::make_unique<TfrmMain>(*Global, &Dialogs, &Desktop);
+    window->show();
+    return window;
+  }
+
+  // Copies of a generated clip under names of their own, so a test may delete one.
+  std::vector<std::string> Sources(const std::vector<std::string>& names, const std::string& clip = "av.mp4") {
+    std::vector<std::string> paths;
+    for (const std::string& name : names) {
+      paths.push_back(Folder.File(name));
+      std::filesystem::copy_file(Fixture(clip), paths.back(), std::filesystem::copy_options::overwrite_existing);
+    }
+    return paths;
+  }
+
+  void AddThroughTheDialog(TfrmMain& window, const std::vector<std::string>& paths) {
+    Dialogs.OpenAnswers.push_back(paths);
+    QTest::mouseClick(window.findChild<QPushButton*>("btnAdd"), Qt::LeftButton);
+  }
+
+  // Start, with a watchdog that cancels a run that never ends.
+  void StartAndWait(TfrmMain& window) {
+    window.OnProgressShown = [](TfrmProgress& progress) {
+      QTimer::singleShot(120000, &progress, [&progress] { progress.reject(); });
+    };
+    window.btnStartClick();
+  }
+
+  static std::string ContainerOf(const std::string& file) {
+    TAVProbe probe;
+    if (!probe.LoadFile(NarrowToWide(file))) return "";
+    return probe.FormatName();
+  }
+
+  TScratchFolder Folder;
+  std::string SettingsFile;
+  std::unique_ptr<TGlobalObject> Global;
+  TScriptedDialogs Dialogs;
+  TRecordingDesktop Desktop;
+};
+
+TEST_F(MainWindowTest, StartConvertsTheCheckedRowsAndARowThatFailsSaysWhyWhileTheNextConverts) {
+  auto window = MakeWindow();
+  const std::vector<std::string> sources = Sources({"first.mp4", "second.mp4", "third.mp4"});
+  AddThroughTheDialog(*window, sources);
+  TJobList& list = window->List();
+  ASSERT_EQ(list.Count(), 3);
+  EXPECT_FALSE(Dialogs.LastFilters.empty());
+  EXPECT_EQ(Dialogs.LastFilters.front().Description, "All Supported Video Formats");
+
+  TJobListModel& model = window->ListView().Model();
+  ASSERT_TRUE(model.setData(model.index(1, 0), Qt::Unchecked, Qt::CheckStateRole));
+  EXPECT_FALSE(list.Row(1).Checked);
+  StartAndWait(*window);
+
+  EXPECT_EQ(list.Row(0).Progress, "100%");
+  EXPECT_EQ(list.Row(1).Progress, "");
+  EXPECT_EQ(list.Row(2).Progress, "100%");
+  EXPECT_EQ(model.data(model.index(2, 4)).toString(), "100%");
+  const std::string out = Folder.File("out") + "/";
+  EXPECT_EQ(ContainerOf(out + "first_(new).flv"), "flv");
+  EXPECT_EQ(ContainerOf(out + "third_(new).flv"), "flv");
+  EXPECT_FALSE(std::filesystem::exists(out + "second_(new).flv"));
+  EXPECT_TRUE(Dialogs.Messages.empty());
+  EXPECT_FALSE(window->ProgressWindow()->isVisible());
+  EXPECT_TRUE(window->findChild<QPushButton*>("btnStart")->isEnabled());
+
+  // The first source goes away after it was added: its row fails with the reason, the others convert.
+  std::filesystem::remove(sources[0]);
+  list.CheckAll();
+  StartAndWait(*window);
+  EXPECT_EQ(list.Row(0).Progress, "Error");
+  EXPECT_FALSE(list.Row(0).Error.empty());
+  EXPECT_EQ(model.data(model.index(0, 4), Qt::ToolTipRole).toString().toStdString(), list.Row(0).Error);
+  EXPECT_EQ(list.Row(1).Progress, "100%");
+  EXPECT_EQ(list.Row(2).Progress, "100%");
+  EXPECT_EQ(ContainerOf(out + "second_(new).flv"), "flv");
+  EXPECT_EQ(ContainerOf(out + "third_(new_1).flv"), "flv");
+}
+
+TEST_F(MainWindowTest, TheProgressWindowPausesResumesAndCancelsTheRun) {
+  auto window = MakeWindow();
+  AddThroughTheDialog(*window, Sources({"long.mp4"}, "steps.mp4"));
+  bool pausedInStep = false;
+  window->OnProgressShown = [&](TfrmProgress& progress) {
+    auto* pause = progress.findChild<QPushButton*>("btnPause");
+    auto* resume = progress.findChild<QPushButton*>("btnResume");
+    QTest::mouseClick(pause, Qt::LeftButton);
+    pausedInStep = !pause->isEnabled() && resume->isEnabled() &&
+                   window->findChild<QPushButton*>("btnResume")->isEnabled() &&
+                   !window->findChild<QPushButton*>("btnPause")->isEnabled();
+    QTest::mouseClick(resume, Qt::LeftButton);
+    QTest::mouseClick(progress.findChild<QPushButton*>("btnCancel"), Qt::LeftButton);
+  };
+  window->btnStartClick();
+  EXPECT_TRUE(pausedInStep);
+  EXPECT_FALSE(window->ProgressWindow()->isVisible());
+  EXPECT_TRUE(window->findChild<QPushButton*>("btnAdd")->isEnabled());
+}
+
+TEST_F(MainWindowTest, AltSPressesStartWhereverTheFocusIs) {
+  auto window = MakeWindow();
+  AddThroughTheDialog(*window, Sources({"only.mp4"}));
+  window->List().UncheckAll();
+  QApplication::setActiveWindow(window.get());
+  for (const char* focus : {"lvFiles", "edDirectory"}) {
+    auto* widget = window->findChild<QWidget*>(focus);
+    ASSERT_NE(widget, nullptr) << focus;
+    widget->setFocus();
+    Dialogs.Messages.clear();
+    QTest::keyClick(widget, Qt::Key_S, Qt::AltModifier);
+    ASSERT_EQ(Dialogs.Messages.size(), 1u) << focus;
+    EXPECT_EQ(Dialogs.Messages[0].Text, "Please select a file by clicking the check box!");
+    EXPECT_EQ(Dialogs.Messages[0].Caption, "Warning");
+  }
+}
+
+TEST_F(MainWindowTest, ClosingAsksAndYesStoresTheFoldStateAndLeavesNoPlayerOrTaskThread) {
+  const int before = ThreadCount();
+  auto window = MakeWindow();
+  AddThroughTheDialog(*window, Sources({"clip.mp4"}));
+  window->Preview().Play(window->List().Row(0).Record.SourceFile);
+  ASSERT_TRUE(WaitUntil([&] { return window->Preview().IsOpen(); }));
+  window->findChild<TFormatDropDown*>()->Build();
+
+  Dialogs.Answers = {false, true};
+  window->close();
+  EXPECT_TRUE(window->isVisible());
+  ASSERT_EQ(Dialogs.Questions.size(), 1u);
+  EXPECT_EQ(Dialogs.Questions[0].Text, "Do you really want to exit?");
+  EXPECT_EQ(Dialogs.Questions[0].Caption, "Warning");
+  window->close();
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_FALSE(window->Preview().IsOpen());
+  const std::string stored = ReadText(SettingsFile);
+  EXPECT_NE(stored.find("[lstformat]"), std::string::npos);
+  EXPECT_NE(stored.find("WindowWidth="), std::string::npos);
+  window.reset();
+  EXPECT_TRUE(WaitUntil([&] { return ThreadCount() <= before; }, 5000))
+      << ThreadCount() << " threads, " << before << " before";
+}
+
+TEST_F(MainWindowTest, FoldersAndFilesFromOutsideAreAddedByTheAddRulesAndTheSizeIsRemembered) {
+  auto window = MakeWindow();
+  std::filesystem::create_directories(Folder.File("batch"));
+  for (const char* name : {"b.mp4", "a.avi", "notes.txt"})
+    std::filesystem::copy_file(Fixture("av.mp4"), Folder.File(std::string("batch/") + name));
+  window->AddPaths({Folder.File("batch"), Fixture("audio.wav"), Fixture("audio.wav")});
+  TJobList& list = window->List();
+  ASSERT_EQ(list.Count(), 3);
+  EXPECT_EQ(list.Row(0).Record.SourceFile, Folder.File("batch/a.avi"));
+  EXPECT_EQ(list.Row(1).Record.SourceFile, Folder.File("batch/b.mp4"));
+  EXPECT_EQ(list.Row(2).Record.SourceFile, Fixture("audio.wav"));
+
+  window->resize(900, 700);
+  Dialogs.Answers = {true};
+  window->close();
+  auto again = MakeWindow();
+  EXPECT_EQ(again->size(), QSize(900, 700));
+}
+
+TEST_F(MainWindowTest, TheSkinMenuSwitchesOnlyToAnotherThemeAndStoresIt) {
+  auto window = MakeWindow(TEdition::Flv, "skinIndex=3\n");
+  const std::string before = ReadText(SettingsFile);
+  window->ChooseSkin(3);
+  EXPECT_EQ(ReadText(SettingsFile), before);
+  window->ChooseSkin(5);
+  EXPECT_NE(ReadText(SettingsFile).find("skinIndex=5"), std::string::npos);
+  EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, TheOutputFolderComesFromThePickerAndOpensInTheFileManager) {
+  auto window = MakeWindow();
+  auto* field = window->findChild<QLineEdit*>("edDirectory");
+  EXPECT_EQ(field->text().toStdString(), Folder.File("out"));
+  Dialogs.FolderAnswers.push_back(Folder.Path());
+  QTest::mouseClick(window->findChild<QPushButton*>("btnBrows"), Qt::LeftButton);
+  ASSERT_EQ(Dialogs.FolderStarts.size(), 1u);
+  EXPECT_EQ(Dialogs.FolderStarts[0], Folder.File("out"));
+  EXPECT_EQ(field->text().toStdString(), Folder.Path());
+  EXPECT_NE(ReadText(SettingsFile).find("OutPutDir=" + Folder.Path() + "\n"), std::string::npos);
+  QTest::mouseClick(window->findChild<QPushButton*>("btnOpen"), Qt::LeftButton);
+  ASSERT_EQ(Desktop.Opened.size(), 1u);
+  EXPECT_EQ(Desktop.Opened[0], Folder.Path());
+}
+
+TEST_F(MainWindowTest, PlayOnAnEmptyListAddsFirstAndADoubleClickPreviewsTheRow) {
+  auto window = MakeWindow();
+  Dialogs.OpenAnswers.push_back(Sources({"one.mp4", "two.mp4"}));
+  QTest::mouseClick(window->findChild<QWidget*>("imgbtnPlay"), Qt::LeftButton);
+  ASSERT_EQ(window->List().Count(), 2);
+  EXPECT_EQ(window->List().FocusedIndex(), 0);
+  ASSERT_TRUE(WaitUntil([&] { return window->Preview().IsOpen(); }));
+  emit window->ListView().PreviewRequested(1);
+  EXPECT_EQ(window->List().FocusedIndex(), 1);
+  EXPECT_TRUE(WaitUntil([&] { return window->Preview().IsOpen(); }));
+  window->Preview().StopPreview();
+}
+
+// A picture of the main window in each theme with three rows and a picture in the preview, and of the
+// progress window during a run, into screenshots/ of the build tree.
+TEST_F(MainWindowTest, ScreenshotsOfEveryThemeAndOfTheProgressWindow) {
+  auto window = MakeWindow();
+  window->resize(980, 700);
+  AddThroughTheDialog(*window, Sources({"holiday.mp4", "birthday.mp4", "garden.mp4"}, "steps.mp4"));
+  window->List().SetChecked(1, false);
+  window->ListView().Model().Reset();
+  window->Preview().Play(Fixture("steps.mp4"));
+  ASSERT_TRUE(WaitUntil([&] { return window->findChild<QLabel*>("lblTime")->text() >= "00:00:01"; }, 10000));
+  window->Preview().PauseClicked();
+  Pump(300);
+
+  std::vector<QByteArray> pictures;
+  for (int theme = 0; theme < 7; ++theme) {
+    window->ChooseSkin(theme);
+    Pump(100);
+    const std::string file = SaveScreenshot(*window, "TfrmMain-" + std::to_string(theme));
+    QFile png(QString::fromStdString(file));
+    ASSERT_TRUE(png.open(QIODevice::ReadOnly)) << file;
+    pictures.push_back(png.readAll());
+  }
+  for (size_t a = 0; a < pictures.size(); ++a)
+    for (size_t b = a + 1; b < pictures.size(); ++b)
+      EXPECT_NE(pictures[a], pictures[b]) << "themes " << a << " and " << b;
+
+  window->Preview().StopPreview();
+  window->List().SetChecked(1, true);
+  bool captured = false;
+  window->OnProgressShown = [&](TfrmProgress& progress) {
+    ASSERT_TRUE(WaitUntil([&] { return window->PreviewBitmap().Width() > 0; }, 20000));
+    // Held still for the picture.
+    QTest::mouseClick(progress.findChild<QPushButton*>("btnPause"), Qt::LeftButton);
+    Pump(250);
+    SaveScreenshot(progress, "TfrmProgress");
+    captured = true;
+    QTest::mouseClick(progress.findChild<QPushButton*>("btnCancel"), Qt::LeftButton);
+  };
+  window->btnStartClick();
+  EXPECT_TRUE(captured);
+}
+
+} // namespace
+} // namespace kavro::test
