@@ -157,14 +157,17 @@ void TParameterPanel::Fill(int formatCode) {
   for (const TPanelCombo stored : StoredIndices)
     Edit(stored).SetItemIndex(FSettings.ReadInteger(section, IndexKeyOf(stored), 0));
 
-  // A side without encoders has nothing to choose: its five combos are disabled and greyed.
+  // A side without encoders has nothing to choose: its five combos are disabled and greyed. A
+  // parameter the format does not have stays disabled on the other side too, or the user could type a
+  // value the format never takes.
   const bool hasVideo = !Combo(TPanelCombo::VideoEncoder).Items.empty();
   const bool hasAudio = !Combo(TPanelCombo::AudioEncoder).Items.empty();
   for (const auto& info : ComboTable) {
     TComboModel& combo = Edit(info.Combo);
+    const bool side = info.Video ? hasVideo : hasAudio;
     combo.DropDownCount = static_cast<int>(combo.Items.size());
-    combo.Enabled = info.Video ? hasVideo : hasAudio;
-    combo.Greyed = !combo.Enabled;
+    combo.Enabled = side && combo.Applies;
+    combo.Greyed = !side;
   }
 }
 
