@@ -10,10 +10,11 @@ constexpr std::array<const char*, TJobListModel::ColumnCount> ColumnTitles = {
 
 } // namespace
 
-TJobListModel::TJobListModel(TJobList& list, QObject* parent) : QAbstractTableModel(parent), FList(list) {}
+TJobListModel::TJobListModel(TJobList& list, QObject* parent)
+    : QAbstractTableModel(parent), FList(list), FRowCount(list.Count()) {}
 
 int TJobListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : FList.Count();
+  return parent.isValid() ? 0 : FRowCount;
 }
 
 int TJobListModel::columnCount(const QModelIndex& parent) const {
@@ -64,12 +65,17 @@ Qt::ItemFlags TJobListModel::flags(const QModelIndex& index) const {
 
 void TJobListModel::Reset() {
   beginResetModel();
+  FRowCount = FList.Count();
   endResetModel();
 }
 
 void TJobListModel::RowChanged(int row) {
-  if (row < 0 || row >= FList.Count()) return;
+  if (row < 0 || row >= FRowCount) return;
   emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+}
+
+void TJobListModel::RowsChanged() {
+  if (FRowCount > 0) emit dataChanged(index(0, 0), index(FRowCount - 1, ColumnCount - 1));
 }
 
 QString TJobListModel::CellText(const TJobRow& row, int column) const {

@@ -27,6 +27,8 @@ public:
   void Reset();
   // The texts or the check of one row changed.
   void RowChanged(int row);
+  // The texts or checks of every row changed, the rows themselves did not (check commands, a new run).
+  void RowsChanged();
 
   TJobList& List() { return FList; }
 
@@ -35,6 +37,8 @@ private:
   QString CellText(const TJobRow& row, int column) const;
 
   TJobList& FList;
+  // The rows the views were last told of; the list itself changes before they hear of it.
+  int FRowCount = 0;
 };
 
 } // namespace kavro

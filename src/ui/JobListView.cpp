@@ -48,6 +48,7 @@ TJobListView::TJobListView(TJobList& list, QWidget* parent)
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSortingEnabled(false);
   setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
   setDropIndicatorShown(false);
   setDragDropMode(QAbstractItemView::DropOnly);
   header()->setSectionsClickable(false);
@@ -69,6 +70,7 @@ void TJobListView::SetSkinIndex(int index) {
 }
 
 void TJobListView::SyncFromList() {
+  if (FModel->rowCount() != FList.Count()) FModel->Reset();
   FSyncing = true;
   QItemSelection selection;
   for (const int row : FList.SelectedIndices())
@@ -132,6 +134,17 @@ void TJobListView::contextMenuEvent(QContextMenuEvent* event) {
     emit ContextMenuRequested(viewport()->mapToGlobal(at));
   }
   event->accept();
+}
+
+// Every selected row's fill depends on the focus, not only the current row's.
+void TJobListView::focusInEvent(QFocusEvent* event) {
+  QTreeView::focusInEvent(event);
+  viewport()->update();
+}
+
+void TJobListView::focusOutEvent(QFocusEvent* event) {
+  QTreeView::focusOutEvent(event);
+  viewport()->update();
 }
 
 void TJobListView::dragEnterEvent(QDragEnterEvent* event) {

@@ -23,7 +23,8 @@ public:
   TJobListModel& Model() { return *FModel; }
   TJobListDelegate& Delegate() { return *FDelegate; }
   void SetSkinIndex(int index);
-  // The list's selection and focused row shown in the view (after Add, Remove, Clear).
+  // The list's selection and focused row shown in the view (after Add, Remove, Clear); rows added or
+  // removed since the view last looked are shown first.
   void SyncFromList();
   // The list changed wholesale: rows, checks, selection and focus shown anew.
   void Reload();
@@ -44,6 +45,8 @@ protected:
   void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;

@@ -144,9 +144,20 @@ TEST_F(JobListViewTest, ARowShowsItsTextsAndFollowsTheList) {
   const QModelIndex stale = Index(1, 0);
   List.Select(1);
   List.RemoveSelected();
+  EXPECT_EQ(View.Model().rowCount(), 2); // the view has not heard yet
   EXPECT_FALSE(View.Model().data(stale).isValid());
   View.Reload();
   EXPECT_EQ(View.Model().rowCount(), 1);
+
+  // A check command changes every row's check but keeps the selection.
+  List.Select(0);
+  View.SyncFromList();
+  changedRows.clear();
+  List.UncheckAll();
+  View.Model().RowsChanged();
+  EXPECT_EQ(changedRows, std::vector<int>{0});
+  EXPECT_EQ(Index(0, 0).data(Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Unchecked);
+  EXPECT_EQ(View.selectionModel()->selectedRows().size(), 1);
 }
 
 TEST_F(JobListViewTest, ClickingTheDrawnCheckBoxTogglesTheRow) {
@@ -213,7 +224,7 @@ TEST_F(JobListViewTest, TheFocusedRowIsFilledAndFramedByWhetherTheListHasTheFocu
   Add({{"a.avi", 1000000}, {"b.avi", 1000000}, {"c.avi", 1000000}});
   Show();
   View.clearFocus();
-  List.Select(1);
+  List.SetSelection({1, 2});
   List.Focus(1);
   View.SyncFromList();
   QImage picture = Picture();
@@ -223,7 +234,11 @@ TEST_F(JobListViewTest, TheFocusedRowIsFilledAndFramedByWhetherTheListHasTheFocu
   EXPECT_EQ(PixelAt(picture, QPoint(cell.center().x(), cell.bottom())), QColor(152, 181, 226));
   EXPECT_EQ(PixelAt(picture, QPoint(View.visualRect(Index(1, 0)).left(), cell.center().y())),
             QColor(152, 181, 226));
-  EXPECT_EQ(PixelAt(picture, CellPoint(2, 2)), QColor(Qt::white));
+  // Another selected row has the fill without the frame; an unselected one stays white.
+  EXPECT_EQ(PixelAt(picture, CellPoint(2, 2)), QColor(229, 236, 248));
+  const QRect below = View.visualRect(Index(2, 2));
+  EXPECT_EQ(PixelAt(picture, QPoint(below.center().x(), below.bottom())), QColor(229, 236, 248));
+  EXPECT_EQ(PixelAt(picture, CellPoint(0, 2)), QColor(Qt::white));
 
   View.activateWindow();
   View.setFocus();
@@ -231,6 +246,7 @@ TEST_F(JobListViewTest, TheFocusedRowIsFilledAndFramedByWhetherTheListHasTheFocu
   picture = Picture();
   EXPECT_EQ(PixelAt(picture, CellPoint(1, 2)), QColor(185, 204, 236));
   EXPECT_EQ(PixelAt(picture, QPoint(cell.center().x(), cell.top())), QColor(122, 160, 218));
+  EXPECT_EQ(PixelAt(picture, CellPoint(2, 2)), QColor(185, 204, 236));
 }
 
 TEST_F(JobListViewTest, ALongDestinationIsCutWithAnEllipsis) {
@@ -256,6 +272,7 @@ TEST_F(JobListViewTest, ADroppedFolderArrivesAsItsMediaFilesSorted) {
   QObject::connect(&View, &TJobListView::FilesDropped,
                    [&](const std::vector<std::string>& paths) { dropped.push_back(paths); });
 
+  EXPECT_TRUE(View.viewport()->acceptDrops());
   auto drop = [this](const QList<QUrl>& urls) {
     QMimeData data;
     data.setUrls(urls);
@@ -327,9 +344,9 @@ TEST_F(JobListViewTest, TheViewFollowsTheListAndTheListTheView) {
   EXPECT_EQ(List.SelectedIndices(), (std::vector<int>{0, 2}));
   EXPECT_EQ(List.FocusedIndex(), 2);
 
-  // Removing the selected rows: the list picks the next row and the view shows it.
+  // Removing the selected rows: the list picks the next row and the view shows it, rows and all.
   List.RemoveSelected();
-  View.Reload();
+  View.SyncFromList();
   ASSERT_EQ(View.Model().rowCount(), 1);
   rows = View.selectionModel()->selectedRows();
   ASSERT_EQ(rows.size(), 1);
