@@ -1,5 +1,6 @@
 #include "JobList.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
@@ -83,31 +84,37 @@ int TJobList::AddFiles(const std::vector<std::string>& paths) {
     FRows.push_back(std::move(row));
     ++added;
   }
-  FSelected = -1;
+  FSelection.clear();
   return added;
 }
 
 void TJobList::RemoveSelected() {
-  const int removed = Valid(FSelected);
-  if (removed < 0) return;
-  FRows.erase(FRows.begin() + removed);
+  if (FSelection.empty()) return;
+  const std::vector<int> removed = FSelection;
+  // From the back, so the indices still to go stay valid.
+  for (auto row = removed.rbegin(); row != removed.rend(); ++row)
+    FRows.erase(FRows.begin() + *row);
+  FSelection.clear();
   if (FRows.empty()) {
-    FSelected = FFocused = -1;
+    FFocused = -1;
     StopPreview();
     return;
   }
-  FSelected = removed < Count() ? removed : Count() - 1;
+  const int first = removed.front();
+  FSelection.push_back(first < Count() ? first : Count() - 1);
   // The focus moves with the selection off a removed row, and follows its row otherwise.
-  if (FFocused == removed)
-    FFocused = FSelected;
-  else if (FFocused > removed)
-    --FFocused;
+  if (std::binary_search(removed.begin(), removed.end(), FFocused))
+    FFocused = FSelection.front();
+  else if (FFocused >= 0)
+    FFocused -=
+        static_cast<int>(std::lower_bound(removed.begin(), removed.end(), FFocused) - removed.begin());
 }
 
 void TJobList::Clear() {
   if (FRows.empty()) return;
   FRows.clear();
-  FSelected = FFocused = -1;
+  FSelection.clear();
+  FFocused = -1;
   StopPreview();
 }
 
@@ -145,6 +152,19 @@ std::vector<int> TJobList::CheckedIndices() const {
   return indices;
 }
 
+void TJobList::MarkFailed(int index, const std::string& reason) {
+  TJobRow& row = Row(index);
+  row.Progress = "Error";
+  row.Error = reason;
+}
+
+void TJobList::ClearProgress() {
+  for (TJobRow& row : FRows) {
+    row.Progress.clear();
+    row.Error.clear();
+  }
+}
+
 const TJobRow& TJobList::Row(int index) const {
   if (Valid(index) < 0) throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
   return FRows[static_cast<size_t>(index)];
@@ -161,7 +181,22 @@ int TJobList::IndexOf(const std::string& sourcePath) const {
 }
 
 void TJobList::Select(int index) {
-  FSelected = Valid(index);
+  FSelection.clear();
+  if (Valid(index) >= 0) FSelection.push_back(index);
+}
+
+void TJobList::SelectAll() {
+  FSelection.resize(FRows.size());
+  for (int i = 0; i < Count(); ++i)
+    FSelection[static_cast<size_t>(i)] = i;
+}
+
+void TJobList::SetSelection(const std::vector<int>& rows) {
+  FSelection.clear();
+  for (const int row : rows)
+    if (Valid(row) >= 0) FSelection.push_back(row);
+  std::sort(FSelection.begin(), FSelection.end());
+  FSelection.erase(std::unique(FSelection.begin(), FSelection.end()), FSelection.end());
 }
 
 void TJobList::Focus(int index) {

@@ -32,7 +32,8 @@ struct TJobRow {
   std::string Length;        // whole seconds
   std::string TrimmedLength; // whole seconds; the trim editor rewrites it
   std::string DestName;      // file name part of Record.DestFile
-  std::string Progress;      // "", then "n%" during a run
+  std::string Progress;      // "", then "n%" during a run, "Error" when its task failed
+  std::string Error;         // why the row's task failed; empty otherwise
 };
 
 class TJobList {
@@ -43,8 +44,8 @@ public:
   // cannot be looked at, paths already listed and files the probe cannot open are skipped without a
   // word. The new rows are checked; afterwards no row is selected. Returns how many were added.
   int AddFiles(const std::vector<std::string>& paths);
-  // Removes the selected row and selects the row now at its place (or the new last row); an emptied
-  // list stops the preview. Nothing happens without a selection.
+  // Removes every selected row and selects the row now at the place of the first of them (or the new
+  // last row); an emptied list stops the preview. Nothing happens without a selection.
   void RemoveSelected();
   // Removes every row and stops the preview; nothing happens on an empty list.
   void Clear();
@@ -58,6 +59,11 @@ public:
   // Indices of the checked rows in list order: row of the n-th task of a run.
   std::vector<int> CheckedIndices() const;
 
+  // The row's task failed: its progress shows "Error" and the reason is kept for the user.
+  void MarkFailed(int index, const std::string& reason);
+  // Every row's progress and failure emptied, as a new run begins.
+  void ClearProgress();
+
   int Count() const { return static_cast<int>(FRows.size()); }
   bool Empty() const { return FRows.empty(); }
   // Raises std::out_of_range for an index outside the list.
@@ -66,9 +72,15 @@ public:
   // The row with exactly this source path, or -1.
   int IndexOf(const std::string& sourcePath) const;
 
-  // -1 for none.
-  int SelectedIndex() const { return FSelected; }
+  // The first selected row, -1 for none.
+  int SelectedIndex() const { return FSelection.empty() ? -1 : FSelection.front(); }
+  // Selects only this row; an index outside the list selects nothing.
   void Select(int index);
+  void SelectAll();
+  // Selects these rows; indices outside the list and repeats are dropped.
+  void SetSelection(const std::vector<int>& rows);
+  // The selected rows in list order.
+  std::vector<int> SelectedIndices() const { return FSelection; }
   int FocusedIndex() const { return FFocused; }
   void Focus(int index);
 
@@ -84,7 +96,7 @@ private:
   TAppDialogs& FDialogs;
   TDurationProbe FProbe;
   std::vector<TJobRow> FRows;
-  int FSelected = -1;
+  std::vector<int> FSelection; // ascending, no repeats
   int FFocused = -1;
 };
 

@@ -173,5 +173,69 @@ TEST_F(JobListTest, CheckCommands) {
   EXPECT_TRUE(List.CheckedIndices().empty());
 }
 
+TEST_F(JobListTest, SeveralSelectedRowsGoAtOnceAndTheFocusFollowsItsRow) {
+  List.AddFiles(
+      {Source("0.avi"), Source("1.avi"), Source("2.avi"), Source("3.avi"), Source("4.avi"), Source("5.avi")});
+  List.SetSelection({4, 1, 9, -1, 1});
+  EXPECT_EQ(List.SelectedIndices(), (std::vector<int>{1, 4}));
+  EXPECT_EQ(List.SelectedIndex(), 1);
+
+  List.Focus(5);
+  List.RemoveSelected();
+  ASSERT_EQ(List.Count(), 4);
+  EXPECT_EQ(List.Row(1).Record.SourceFile, Folder.File("2.avi"));
+  EXPECT_EQ(List.Row(3).Record.SourceFile, Folder.File("5.avi"));
+  EXPECT_EQ(List.SelectedIndices(), std::vector<int>{1}); // the row now at the first removed place
+  EXPECT_EQ(List.FocusedIndex(), 3);                      // still 5.avi
+  EXPECT_EQ(PreviewStops, 0);
+
+  // A removed focused row hands the focus to the new selection; past the end it is the last row.
+  List.SetSelection({2, 3});
+  List.Focus(3);
+  List.RemoveSelected();
+  EXPECT_EQ(List.Count(), 2);
+  EXPECT_EQ(List.SelectedIndices(), std::vector<int>{1});
+  EXPECT_EQ(List.FocusedIndex(), 1);
+
+  List.SelectAll();
+  EXPECT_EQ(List.SelectedIndices(), (std::vector<int>{0, 1}));
+  List.RemoveSelected();
+  EXPECT_TRUE(List.Empty());
+  EXPECT_TRUE(List.SelectedIndices().empty());
+  EXPECT_EQ(List.SelectedIndex(), -1);
+  EXPECT_EQ(List.FocusedIndex(), -1);
+  EXPECT_EQ(PreviewStops, 1);
+
+  // Selecting one row, outside the list and adding replace the whole selection.
+  List.AddFiles({Source("6.avi"), Source("7.avi")});
+  List.SelectAll();
+  List.Select(1);
+  EXPECT_EQ(List.SelectedIndices(), std::vector<int>{1});
+  List.Select(7);
+  EXPECT_TRUE(List.SelectedIndices().empty());
+  List.SelectAll();
+  List.AddFiles({Source("8.avi")});
+  EXPECT_TRUE(List.SelectedIndices().empty());
+  List.SelectAll();
+  List.Clear();
+  EXPECT_TRUE(List.SelectedIndices().empty());
+}
+
+TEST_F(JobListTest, AFailedRowKeepsItsReasonUntilTheNextRun) {
+  List.AddFiles({Source("1.avi"), Source("2.avi")});
+  List.Row(0).Progress = "100%";
+  List.MarkFailed(1, "Could not open the output file");
+  EXPECT_EQ(List.Row(1).Progress, "Error");
+  EXPECT_EQ(List.Row(1).Error, "Could not open the output file");
+  EXPECT_EQ(List.Row(0).Error, "");
+  EXPECT_THROW(List.MarkFailed(2, "x"), std::out_of_range);
+
+  List.ClearProgress();
+  for (int i = 0; i < List.Count(); ++i) {
+    EXPECT_EQ(List.Row(i).Progress, "");
+    EXPECT_EQ(List.Row(i).Error, "");
+  }
+}
+
 } // namespace
 } // namespace kavro
