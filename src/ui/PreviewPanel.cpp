@@ -179,19 +179,17 @@ bool TPreviewPanel::LoadLibraries() {
 
 void TPreviewPanel::Play(const std::string& file) {
   if (file.empty() || !LoadLibraries()) return;
-  const bool quiet = FQuiet;
-  FQuiet = true;
-  // The last file is closed first, so nothing it still reports can be taken for the new one's.
+  // The last file is closed first; what it still reports meanwhile belongs to an older generation.
   FPlayer->Stop(true);
   ShowStopped();
   FPlayer->AudioVolume = trcVolume->value();
   FPlayer->Mute = ckMute->isChecked();
   const bool opened = FPlayer->Open(NarrowToWide(file), pan1, false);
-  FQuiet = quiet;
   if (!opened) {
     AddLog(FPlayer->LastErrMsg());
     return;
   }
+  // Only now: a stop the last file asked for while it closed must find itself outdated.
   ++FGeneration;
   ShowMode(pmPlaying);
 }
@@ -214,10 +212,7 @@ void TPreviewPanel::PauseClicked() {
 
 void TPreviewPanel::StopPreview() {
   ++FGeneration;
-  const bool quiet = FQuiet;
-  FQuiet = true;
   FPlayer->Stop(true);
-  FQuiet = quiet;
   // The last picture goes with its file.
   if (!FPlayer->IsOpen()) pan1->Clear();
   ShowStopped();
@@ -275,7 +270,7 @@ void TPreviewPanel::FileOpened(int64_t duration, int frameWidth, int frameHeight
 }
 
 void TPreviewPanel::PositionReported(int64_t position) {
-  if (FClosing || FQuiet || FMode == pmStopped) return;
+  if (FClosing || FMode == pmStopped) return;
   lblTime->setText(QString::fromStdString(PreviewPositionText(position)));
   // The user's hand on the track wins over the player's report.
   if (!trcPreview->isSliderDown())
@@ -283,7 +278,7 @@ void TPreviewPanel::PositionReported(int64_t position) {
 }
 
 void TPreviewPanel::StateReported(TPlayState state) {
-  if (FClosing || FQuiet || FMode == pmStopped) return;
+  if (FClosing || FMode == pmStopped) return;
   // At the end, or when the player gave up the file by itself, the preview goes back to the start.
   if (state == psEnd || state == psStop) StopLater();
 }

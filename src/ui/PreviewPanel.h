@@ -98,8 +98,6 @@ private:
   int64_t FDuration = 0;
   // Counts the files opened and closed, so a stop asked for by a report of one file spares the next.
   unsigned FGeneration = 0;
-  // Set while the panel itself stops or opens: what the last file reports meanwhile is old news.
-  bool FQuiet = false;
   bool FClosing = false;
 };
 
