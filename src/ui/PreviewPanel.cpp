@@ -187,6 +187,7 @@ void TPreviewPanel::Play(const std::string& file) {
   const bool opened = FPlayer->Open(NarrowToWide(file), pan1, false);
   if (!opened) {
     AddLog(FPlayer->LastErrMsg());
+    pan1->Clear();
     return;
   }
   // Only now: a stop the last file asked for while it closed must find itself outdated.

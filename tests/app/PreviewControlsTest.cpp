@@ -1,5 +1,5 @@
-// The preview's rules without widgets: what each mode lets the user do, the time texts at their
-// borders, and the track's mapping between pixels and time, which must meet at both ends.
+// The preview's texts and track without widgets: the time texts at their borders, and the track's
+// mapping between pixels and time, which must meet at both ends.
 #include "PreviewControls.h"
 
 #include <gtest/gtest.h>
@@ -10,21 +10,6 @@ namespace kavro {
 namespace {
 
 constexpr int64_t Second = 1000000;
-
-TEST(PreviewControlsTest, EachModeEnablesOnlyWhatMakesSense) {
-  const TPreviewEnabling stopped = PreviewEnabling(pmStopped);
-  EXPECT_TRUE(stopped.Play);
-  EXPECT_FALSE(stopped.Pause || stopped.Stop || stopped.Snap || stopped.Track);
-
-  const TPreviewEnabling playing = PreviewEnabling(pmPlaying);
-  EXPECT_FALSE(playing.Play);
-  EXPECT_TRUE(playing.Pause && playing.Stop && playing.Snap && playing.Track);
-
-  // A paused picture can still be captured, stopped, sought, or played on; not paused again.
-  const TPreviewEnabling paused = PreviewEnabling(pmPaused);
-  EXPECT_TRUE(paused.Play && paused.Stop && paused.Snap && paused.Track);
-  EXPECT_FALSE(paused.Pause);
-}
 
 TEST(PreviewControlsTest, PositionTextsCountMillisecondsAndHoursBeyondADay) {
   EXPECT_EQ(PreviewPositionText(0), "00:00:00.000");
@@ -43,11 +28,6 @@ TEST(PreviewControlsTest, DurationTextsShowWholeSecondsWithUnpaddedHours) {
   EXPECT_EQ(PreviewDurationText(3723 * Second), "1:02:03");
   EXPECT_EQ(PreviewDurationText(12 * 3600 * Second), "12:00:00");
   EXPECT_EQ(PreviewDurationText(-1), "0:00:00");
-}
-
-TEST(PreviewControlsTest, OpenLogLineNamesDurationAndFrameSize) {
-  EXPECT_EQ(PreviewOpenText(3 * Second, 320, 240), "duration: 3.000000, frame size: 320x240");
-  EXPECT_EQ(PreviewOpenText(2500000, -1, -1), "duration: 2.500000, frame size: -1x-1");
 }
 
 TEST(PreviewControlsTest, TrackMapsTimeBothWaysAndMeetsAtTheEnds) {

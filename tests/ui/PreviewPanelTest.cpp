@@ -310,13 +310,14 @@ TEST_F(PreviewPanelTest, VolumeAndMuteReachThePlayerAtOnceAndAreStored) {
 TEST_F(PreviewPanelTest, FilesThatDoNotOpenLeaveTheStoppedStateAndSayWhy) {
   MakePanel();
   for (const char* name : {"missing.mp4", "random.avi", "empty.mp4"}) {
+    // Each one while another file plays: that one is closed, its picture gone.
+    PlayUntilPictures("av.mp4");
     Panel->Log()->clear();
     Panel->Play(Fixture(name));
     ExpectStopped();
-    EXPECT_FALSE(Panel->Log()->toPlainText().isEmpty()) << name;
+    EXPECT_TRUE(AllBlack(Panel->Surface().CurrentImage())) << name;
+    EXPECT_TRUE(Panel->Log()->toPlainText().contains(QString::fromStdString(Fixture(name)))) << name;
   }
-  // A good file still plays after them.
-  PlayUntilPictures("av.mp4");
 }
 
 TEST_F(PreviewPanelTest, DestroyingThePanelWhilePlayingLeavesNoPlayerThread) {
