@@ -237,6 +237,11 @@ TEST_F(PreviewPanelTest, AShortClipReturnsToTheStoppedStateByItself) {
   // And plays again on the next click.
   PlayUntilPictures("pal.mpg");
   EXPECT_EQ(Panel->Mode(), pmPlaying);
+  // Sound alone ends by its own clock, and says so more than once: one stop is enough.
+  Panel->Play(Fixture("audio.wav")); // 3 s
+  ASSERT_TRUE(Panel->IsOpen());
+  EXPECT_TRUE(WaitUntil([&] { return Panel->Mode() == pmStopped; }, 10000));
+  ExpectStopped();
 }
 
 TEST_F(PreviewPanelTest, PlayingAnotherFileIsNotStoppedByTheFirstOnesLastWords) {
