@@ -20,6 +20,7 @@ void TFileClock::Report(int taskIndex, int64_t current, int64_t total, int64_t n
     Reset();
     FTask = taskIndex;
     FStart = now;
+    FStartPosition = std::max<int64_t>(0, current);
     if (paused) FPausedAt = now;
   }
   const int64_t worked = Elapsed(now);
@@ -30,9 +31,11 @@ void TFileClock::Report(int taskIndex, int64_t current, int64_t total, int64_t n
     FEstimate = 0;
     return;
   }
-  // At least one percent done: current × 100 ≥ total, written so it cannot overflow.
-  if (current < total / 100 + (total % 100 != 0)) return;
-  const long double rate = static_cast<long double>(worked) / static_cast<long double>(current);
+  // The clock runs from the first report, so the work is measured from its position too. At least
+  // one percent done since: done × 100 ≥ total, written so it cannot overflow.
+  const int64_t done = current - FStartPosition;
+  if (done <= 0 || done < total / 100 + (total % 100 != 0)) return;
+  const long double rate = static_cast<long double>(worked) / static_cast<long double>(done);
   FEstimate = static_cast<int64_t>(rate * static_cast<long double>(total - current));
 }
 

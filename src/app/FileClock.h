@@ -28,11 +28,12 @@ public:
 
 private:
   int FTask = -1;
-  int64_t FStart = 0;      // when the file's first report came
-  int64_t FPausedSum = 0;  // paused time since then
-  int64_t FPausedAt = -1;  // when the current pause began, -1 when running
-  int64_t FEstimate = -1;  // remaining time at the last report
-  int64_t FEstimateAt = 0; // work time of that report
+  int64_t FStart = 0;         // when the file's first report came
+  int64_t FStartPosition = 0; // and the position it reported
+  int64_t FPausedSum = 0;     // paused time since then
+  int64_t FPausedAt = -1;     // when the current pause began, -1 when running
+  int64_t FEstimate = -1;     // remaining time at the last report
+  int64_t FEstimateAt = 0;    // work time of that report
 };
 
 // "hh:mm:ss" of a time in microseconds; empty for a negative one.

@@ -43,6 +43,19 @@ TEST(FileClockTest, UnknownOrOvershootingLengthsGiveNoNegativeTime) {
   EXPECT_EQ(clock.Elapsed(-Second), 0);
 }
 
+TEST(FileClockTest, TheWorkCountsFromTheFirstReportsPosition) {
+  TFileClock clock;
+  // The first report of a file comes a little into it.
+  clock.Report(0, 10 * Second, 100 * Second, 0);
+  clock.Report(0, 30 * Second, 100 * Second, 2 * Second);
+  EXPECT_EQ(clock.Remaining(2 * Second), 7 * Second);
+  // No progress since the first report: nothing to go on.
+  TFileClock stalled;
+  stalled.Report(0, 50 * Second, 100 * Second, 0);
+  stalled.Report(0, 50 * Second, 100 * Second, 5 * Second);
+  EXPECT_EQ(stalled.Remaining(5 * Second), -1);
+}
+
 TEST(FileClockTest, ANewTaskRestartsTheClock) {
   TFileClock clock;
   clock.Report(0, 0, 10 * Second, 0);
