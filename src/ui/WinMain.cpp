@@ -47,7 +47,8 @@ TfrmMain::TfrmMain(const TGlobalObject& global, TAppDialogs* dialogs, TDesktop* 
   RestoreGeometry();
 
   FList.OnStopPreview = [this] { FPreview->StopPreview(); };
-  FRun = std::make_unique<TConversionRun>(CCAVC, FSettings, FFormats, FRows, *this, FDesktop, FDialogs);
+  TRunView& view = *this;
+  FRun = std::make_unique<TConversionRun>(CCAVC, FSettings, FFormats, FRows, view, FDesktop, FDialogs);
   FRun->BeforeStart = [this] { FPanelView->ValidateFrameSize(); };
   FRun->StopPreview = [this] { FPreview->StopPreview(); };
   if (!FPreview->Player().LoadLibraries(LibraryFolder()))

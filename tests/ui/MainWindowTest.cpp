@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "AVProbe.h"
-#include "AppTestSupport.h"
+#include "app/AppTestSupport.h"
 #include "FFmpegLoader.h"
 #include "FormatDropDown.h"
 #include "JobListModel.h"
@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QSlider>
@@ -165,13 +166,16 @@ TEST_F(MainWindowTest, AltSPressesStartWhereverTheFocusIs) {
   auto window = MakeWindow();
   AddThroughTheDialog(*window, Sources({"only.mp4"}));
   window->List().UncheckAll();
-  QApplication::setActiveWindow(window.get());
-  for (const char* focus : {"lvFiles", "edDirectory"}) {
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  for (const char* focus : {"edDirectory", "lvFiles"}) {
     auto* widget = window->findChild<QWidget*>(focus);
     ASSERT_NE(widget, nullptr) << focus;
     widget->setFocus();
     Dialogs.Messages.clear();
     QTest::keyClick(widget, Qt::Key_S, Qt::AltModifier);
+    // A mnemonic presses the button the way a click does, a moment later.
+    WaitUntil([&] { return !Dialogs.Messages.empty(); }, 2000);
     ASSERT_EQ(Dialogs.Messages.size(), 1u) << focus;
     EXPECT_EQ(Dialogs.Messages[0].Text, "Please select a file by clicking the check box!");
     EXPECT_EQ(Dialogs.Messages[0].Caption, "Warning");
@@ -290,7 +294,9 @@ TEST_F(MainWindowTest, ScreenshotsOfEveryThemeAndOfTheProgressWindow) {
   window->List().SetChecked(1, true);
   bool captured = false;
   window->OnProgressShown = [&](TfrmProgress& progress) {
-    ASSERT_TRUE(WaitUntil([&] { return window->PreviewBitmap().Width() > 0; }, 20000));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return window->PreviewBitmap().Width() > 0 && !progress.findChild<QLabel*>("lblTime")->text().isEmpty(); },
+        20000));
     // Held still for the picture.
     QTest::mouseClick(progress.findChild<QPushButton*>("btnPause"), Qt::LeftButton);
     Pump(250);
