@@ -49,6 +49,7 @@ public:
   TPreviewMode Mode() const { return FMode; }
   // The length of the open file in microseconds; 0 when stopped or not known.
   int64_t Duration() const { return FDuration; }
+  // OnFileOpen, OnPosition and OnState are the panel's; OnHook and Hook are free for others.
   TFFPlayer& Player();
   TVideoSurfaceWidget& Surface(); // pan1
   QPlainTextEdit* Log() const;    // mmoLog, hidden
