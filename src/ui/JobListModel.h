@@ -23,7 +23,7 @@ public:
   QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-  // The list changed wholesale (rows added, removed, cleared, checks of many rows).
+  // Rows were added, removed or cleared; the views forget their selection (SyncFromList restores it).
   void Reset();
   // The texts or the check of one row changed.
   void RowChanged(int row);
