@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "AppDialogs.h"
+#include "ConversionRun.h"
 
 namespace kavro::test {
 
@@ -35,6 +36,15 @@ public:
   std::vector<TFileFilter> LastFilters;
   std::deque<std::optional<std::string>> FolderAnswers;
   std::vector<std::string> FolderStarts;
+};
+
+// Desktop actions recorded instead of run: nothing opens, nothing powers off.
+class TRecordingDesktop : public TDesktop {
+public:
+  void OpenFolder(const std::string& folder) override { Opened.push_back(folder); }
+  void PowerOff() override { ++PowerOffs; }
+  std::vector<std::string> Opened;
+  int PowerOffs = 0;
 };
 
 // A fresh folder under the build tree's test output, removed with the object.

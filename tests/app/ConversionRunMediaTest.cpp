@@ -48,14 +48,6 @@ public:
   TEvent Over;
 };
 
-class TRecordingDesktop : public TDesktop {
-public:
-  void OpenFolder(const std::string& folder) override { Opened.push_back(folder); }
-  void PowerOff() override { ++PowerOffs; }
-  std::vector<std::string> Opened;
-  int PowerOffs = 0;
-};
-
 // A format of mp4 with MPEG-4 video and AAC at the picture's own size, and one whose DV encoder
 // cannot take the picture size chosen for it.
 constexpr const char* Formats = "[formatInfo1]\nFileExt=mp4\n\n[formatInfo2]\nFileExt=dv\n";

@@ -33,14 +33,6 @@
 namespace kavro::test {
 namespace {
 
-class TRecordingDesktop : public TDesktop {
-public:
-  void OpenFolder(const std::string& folder) override { Opened.push_back(folder); }
-  void PowerOff() override { ++PowerOffs; }
-  std::vector<std::string> Opened;
-  int PowerOffs = 0;
-};
-
 int ThreadCount() {
   int count = 0;
   if (DIR* tasks = opendir("/proc/self/task")) {

@@ -1,8 +1,6 @@
 #include "MainThread.h"
 
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <exception>
 #include <thread>
 
@@ -10,37 +8,6 @@
 
 namespace kavro {
 namespace {
-
-class TPlainBackend : public TMainThreadBackend {
-public:
-  void Post(std::function<void()> call) override {
-    {
-      std::lock_guard lock(FLock);
-      FCalls.push_back(std::move(call));
-    }
-    FQueued.notify_one();
-  }
-
-  void ProcessPendingCalls() override {
-    std::deque<std::function<void()>> calls;
-    {
-      std::lock_guard lock(FLock);
-      calls.swap(FCalls);
-    }
-    for (auto& call : calls)
-      call();
-  }
-
-  void WaitForCalls(int timeoutMs) override {
-    std::unique_lock lock(FLock);
-    FQueued.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !FCalls.empty(); });
-  }
-
-private:
-  std::mutex FLock; // guards FCalls: workers queue while the main thread drains
-  std::condition_variable FQueued;
-  std::deque<std::function<void()>> FCalls;
-};
 
 // The installed backend and the main thread's id; read by every thread, changed by the main thread
 // while no worker runs.
@@ -55,8 +22,32 @@ std::shared_ptr<TMainThreadBackend> Backend() {
 
 } // namespace
 
+void TQueuedBackend::Post(std::function<void()> call) {
+  {
+    std::lock_guard lock(FLock);
+    FCalls.push_back(std::move(call));
+  }
+  FQueued.notify_one();
+  Posted();
+}
+
+void TQueuedBackend::ProcessPendingCalls() {
+  std::deque<std::function<void()>> calls;
+  {
+    std::lock_guard lock(FLock);
+    calls.swap(FCalls);
+  }
+  for (auto& call : calls)
+    call();
+}
+
+void TQueuedBackend::WaitForCalls(int timeoutMs) {
+  std::unique_lock lock(FLock);
+  FQueued.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !FCalls.empty(); });
+}
+
 void TMainThread::InstallPlainLoop() {
-  InstallBackend(std::make_unique<TPlainBackend>());
+  InstallBackend(std::make_unique<TQueuedBackend>());
 }
 
 void TMainThread::InstallBackend(std::unique_ptr<TMainThreadBackend> backend) {

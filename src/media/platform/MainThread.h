@@ -4,6 +4,8 @@
 // work to, and every call runs directly in the calling thread (command-line tools).
 #pragma once
 
+#include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -22,6 +24,24 @@ public:
   virtual void ProcessPendingCalls() = 0;
   // Sleeps until a call is queued or the time is up; main thread.
   virtual void WaitForCalls(int timeoutMs) = 0;
+};
+
+// Calls queued for the main thread and run by whoever serves them: the plain backend itself, and the
+// base of a windowing backend, which also asks its event loop to come and serve (Posted).
+class TQueuedBackend : public TMainThreadBackend {
+public:
+  void Post(std::function<void()> call) override;
+  void ProcessPendingCalls() override;
+  void WaitForCalls(int timeoutMs) override;
+
+protected:
+  // After a call was queued; any thread.
+  virtual void Posted() {}
+
+private:
+  std::mutex FLock; // guards FCalls: workers queue while the main thread drains
+  std::condition_variable FQueued;
+  std::deque<std::function<void()>> FCalls;
 };
 
 class TMainThread {
