@@ -16,6 +16,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <QWindow>
 
 #include <memory>
 
@@ -207,6 +208,15 @@ TEST_F(TDropDownFixture, APressOutsideOrLeavingTheApplicationClosesTheListWithou
 
   Open();
   QTest::mouseClick(&Host, Qt::LeftButton, {}, QPoint(600, 500));
+  EXPECT_FALSE(DropDown->ListVisible());
+
+  // Through the window, as the platform delivers them: the window sees the press before the widget.
+  Open();
+  QWindow* window = Host.windowHandle();
+  ASSERT_NE(window, nullptr);
+  QTest::mouseClick(window, Qt::LeftButton, {}, List().viewport()->mapTo(&Host, RowPoint(3, 100)));
+  EXPECT_TRUE(DropDown->ListVisible());
+  QTest::mouseClick(window, Qt::LeftButton, {}, Other->geometry().center());
   EXPECT_FALSE(DropDown->ListVisible());
 
   Open();
