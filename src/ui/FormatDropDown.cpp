@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
 #include <QMouseEvent>
@@ -49,7 +50,9 @@ TFormatDropDown::TFormatDropDown(TCatalogueList& catalogue, TAppSettings& settin
   const int fieldHeight = edt1->sizeHint().height();
   imgbtn1->setFixedSize(fieldHeight, fieldHeight);
 
-  lst1 = new QListView(host ? host : parent);
+  // Without a host the list lies over this widget's window, found when it first opens.
+  lst1 = new QListView(host ? host : this);
+  FHostless = host == nullptr;
   lst1->setObjectName(QStringLiteral("lst1"));
   FRows = new TCatalogueRowsModel(FCatalogue, this);
   lst1->setModel(FRows);
@@ -62,6 +65,7 @@ TFormatDropDown::TFormatDropDown(TCatalogueList& catalogue, TAppSettings& settin
   lst1->setMouseTracking(true);
   lst1->viewport()->setMouseTracking(true);
   lst1->viewport()->installEventFilter(this);
+  lst1->installEventFilter(this);
   lst1->hide();
   ApplyFieldColour();
 }
@@ -96,6 +100,7 @@ bool TFormatDropDown::ListVisible() const {
 
 void TFormatDropDown::ShowList() {
   if (!lst1) return;
+  if (FHostless && lst1->parentWidget() != window()) lst1->setParent(window());
   FCatalogue.SelectStoredFormat(FSettings);
   FRows->Reset();
   PlaceList(TCatalogueList::OpenPlacement(FCatalogue.RowCount(), 0));
@@ -196,6 +201,11 @@ bool TFormatDropDown::IsOwnPart(const QWidget* widget) const {
 }
 
 bool TFormatDropDown::eventFilter(QObject* watched, QEvent* event) {
+  if (lst1 && watched == lst1 && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    HideList();
+    return true;
+  }
   if (lst1 && watched == lst1->viewport()) {
     switch (event->type()) {
     case QEvent::MouseMove:

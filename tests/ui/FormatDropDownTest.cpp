@@ -194,7 +194,7 @@ TEST_F(TDropDownFixture, AClickOnTheFieldOpensAtTheStoredNameWithThePointerOnItA
   EXPECT_FALSE(DropDown->ListVisible());
 }
 
-TEST_F(TDropDownFixture, APressOutsideOrLeavingTheApplicationClosesTheListWithoutAChoice) {
+TEST_F(TDropDownFixture, APressOutsideEscapeOrLeavingTheApplicationCloseTheListWithoutAChoice) {
   Open();
   // Presses on the list itself and its scroll bar keep it open.
   QTest::mouseClick(List().verticalScrollBar(), Qt::LeftButton);
@@ -220,10 +220,30 @@ TEST_F(TDropDownFixture, APressOutsideOrLeavingTheApplicationClosesTheListWithou
   EXPECT_FALSE(DropDown->ListVisible());
 
   Open();
+  QTest::keyClick(&List(), Qt::Key_Escape);
+  EXPECT_FALSE(DropDown->ListVisible());
+
+  Open();
   QEvent deactivate(QEvent::ApplicationDeactivate);
   QApplication::sendEvent(qApp, &deactivate);
   EXPECT_FALSE(DropDown->ListVisible());
   EXPECT_FALSE(Settings.Ini().ValueExists(SettingsSection, "FormatCode"));
+}
+
+TEST_F(TDropDownFixture, WithoutAHostTheListOpensOverTheWindowNotAsAWindowOfItsOwn) {
+  // Made on its own and put into a window afterwards, as a layout does.
+  TCatalogueList catalogue(TEdition::Flv);
+  TFormatDropDown hostless(catalogue, Settings, nullptr);
+  hostless.setParent(&Host);
+  hostless.setGeometry(30, 100, 300, 24);
+  hostless.show();
+  hostless.Build();
+  hostless.ShowList();
+  ASSERT_TRUE(hostless.ListVisible());
+  EXPECT_FALSE(hostless.List()->isWindow());
+  EXPECT_EQ(hostless.List()->parentWidget(), &Host);
+  // Its bottom would be 531 pixels down, past the window's 520: it moves up to stay whole.
+  EXPECT_EQ(hostless.List()->geometry(), QRect(30, Host.height() - 80, 300, 80));
 }
 
 // ---- Look ----------------------------------------------------------------------------------------------
