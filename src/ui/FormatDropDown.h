@@ -63,6 +63,7 @@ private:
   void PlaceList(const TListPlacement& placement);
   void RowsChanged();
   void MovePointerToSelection();
+  bool MouseFilter(QObject* watched, QMouseEvent& event);
   bool ListMouseEvent(QMouseEvent& event);
   bool IsOwnPart(const QWidget* widget) const;
   void ApplyFieldColour();
