@@ -3,6 +3,8 @@
 // on any press elsewhere and on leaving the application, and it sits where the catalogue places it.
 #include <gtest/gtest.h>
 
+#include "CategoryIcons.h"
+#include "FormatCatalogue.h"
 #include "app/AppTestSupport.h"
 #include "FormatDropDown.h"
 #include "UiTestSupport.h"
@@ -19,6 +21,7 @@
 #include <QWindow>
 
 #include <memory>
+#include <vector>
 
 namespace kavro::test {
 namespace {
@@ -259,6 +262,24 @@ TEST_F(TDropDownFixture, TheFieldIsLightGreyOnlyWhereTheThemesTextStaysReadable)
   Host.setPalette(dark);
   EXPECT_EQ(DropDown->Field()->palette().color(QPalette::Base), QColor(0x20, 0x20, 0x20));
   EXPECT_EQ(List().palette().color(QPalette::Base), QColor(0x20, 0x20, 0x20));
+}
+
+TEST(CategoryIconsTest, EveryCategoryOfBothEditionsHasAPictureOfItsOwnDrawnOnce) {
+  std::vector<QImage> seen;
+  for (int category = 0; category < CategoryCount(TEdition::General); ++category) {
+    const QPixmap icon = CategoryIcon(TEdition::General, category);
+    ASSERT_FALSE(icon.isNull()) << category;
+    EXPECT_EQ(icon.size(), QSize(CategoryIconSize, CategoryIconSize));
+    EXPECT_EQ(CategoryIcon(TEdition::General, category).cacheKey(), icon.cacheKey());
+    const QImage image = icon.toImage();
+    for (size_t other = 0; other < seen.size(); ++other)
+      EXPECT_NE(image, seen[other]) << "categories " << other << " and " << category;
+    seen.push_back(image);
+  }
+  // The FLV edition's categories look as the same categories of the general edition.
+  EXPECT_EQ(CategoryIcon(TEdition::Flv, 0).toImage(), seen[19]);
+  EXPECT_EQ(CategoryIcon(TEdition::Flv, 2).toImage(), seen[27]);
+  EXPECT_TRUE(CategoryIcon(TEdition::Flv, 3).isNull());
 }
 
 TEST_F(TDropDownFixture, ScreenshotOfTheOpenList) {
