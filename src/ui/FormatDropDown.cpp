@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
 #include <QMouseEvent>
@@ -49,7 +50,9 @@ TFormatDropDown::TFormatDropDown(TCatalogueList& catalogue, TAppSettings& settin
   const int fieldHeight = edt1->sizeHint().height();
   imgbtn1->setFixedSize(fieldHeight, fieldHeight);
 
-  lst1 = new QListView(host ? host : parent);
+  // Without a host the list lies over this widget's window, found when it first opens.
+  lst1 = new QListView(host ? host : this);
+  FHostless = host == nullptr;
   lst1->setObjectName(QStringLiteral("lst1"));
   FRows = new TCatalogueRowsModel(FCatalogue, this);
   lst1->setModel(FRows);
@@ -62,6 +65,7 @@ TFormatDropDown::TFormatDropDown(TCatalogueList& catalogue, TAppSettings& settin
   lst1->setMouseTracking(true);
   lst1->viewport()->setMouseTracking(true);
   lst1->viewport()->installEventFilter(this);
+  lst1->installEventFilter(this);
   lst1->hide();
   ApplyFieldColour();
 }
@@ -96,6 +100,7 @@ bool TFormatDropDown::ListVisible() const {
 
 void TFormatDropDown::ShowList() {
   if (!lst1) return;
+  if (FHostless && lst1->parentWidget() != window()) lst1->setParent(window());
   FCatalogue.SelectStoredFormat(FSettings);
   FRows->Reset();
   PlaceList(TCatalogueList::OpenPlacement(FCatalogue.RowCount(), 0));
@@ -196,43 +201,21 @@ bool TFormatDropDown::IsOwnPart(const QWidget* widget) const {
 }
 
 bool TFormatDropDown::eventFilter(QObject* watched, QEvent* event) {
-  if (lst1 && watched == lst1->viewport()) {
-    switch (event->type()) {
-    case QEvent::MouseMove:
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseButtonRelease:
-      return ListMouseEvent(*static_cast<QMouseEvent*>(event));
-    default:
-      return false;
-    }
-  }
-  if (watched == edt1) {
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick: {
-      const auto* mouse = static_cast<QMouseEvent*>(event);
-      if (mouse->button() == Qt::LeftButton) ToggleList(event->type() == QEvent::MouseButtonPress);
-      return true;
-    }
-    // The field only opens the list: no selecting or dragging of its text.
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseMove:
-      return true;
-    default:
-      return false;
-    }
-  }
-  // Installed on the application while the list is open.
+  // Only input and the application's state are looked at: other events also come while the list is
+  // being destroyed with its host, when it must not be touched.
   switch (event->type()) {
-  case QEvent::MouseButtonPress:
-  case QEvent::MouseButtonDblClick: {
-    // Presses reach the window before the widget; only the widget says where the press is.
-    const auto* widget = qobject_cast<QWidget*>(watched);
-    const auto* mouse = static_cast<QMouseEvent*>(event);
-    if (widget && mouse->button() == Qt::LeftButton && !IsOwnPart(widget)) HideList();
+  case QEvent::KeyPress:
+    if (lst1 && watched == lst1 && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+      HideList();
+      return true;
+    }
     return false;
-  }
+  case QEvent::MouseMove:
+  case QEvent::MouseButtonPress:
+  case QEvent::MouseButtonDblClick:
+  case QEvent::MouseButtonRelease:
+    return MouseFilter(watched, *static_cast<QMouseEvent*>(event));
+  // The application's own events, watched while the list is open.
   case QEvent::ApplicationDeactivate:
     HideList();
     return false;
@@ -242,6 +225,21 @@ bool TFormatDropDown::eventFilter(QObject* watched, QEvent* event) {
   default:
     return false;
   }
+}
+
+bool TFormatDropDown::MouseFilter(QObject* watched, QMouseEvent& event) {
+  if (lst1 && watched == lst1->viewport()) return ListMouseEvent(event);
+  const bool press = event.type() == QEvent::MouseButtonPress || event.type() == QEvent::MouseButtonDblClick;
+  if (watched == edt1) {
+    // The field only opens the list: no selecting or dragging of its text.
+    if (press && event.button() == Qt::LeftButton) ToggleList(event.type() == QEvent::MouseButtonPress);
+    return true;
+  }
+  // Any other press, watched on the application while the list is open. Presses reach the window
+  // before the widget; only the widget says where the press is.
+  const auto* widget = qobject_cast<QWidget*>(watched);
+  if (press && widget && event.button() == Qt::LeftButton && !IsOwnPart(widget)) HideList();
+  return false;
 }
 
 void TFormatDropDown::changeEvent(QEvent* event) {

@@ -38,7 +38,8 @@ public:
   int FormatCode() const;
 
   bool ListVisible() const;
-  // Selects the stored format's row, places lst1 and shows it with the focus.
+  // Selects the stored format's row, places lst1 and shows it with the focus. Escape or a left press
+  // anywhere else closes it again, and so does leaving the application.
   void ShowList();
   void HideList();
   // The categories' fold state into the settings file.
@@ -62,6 +63,7 @@ private:
   void PlaceList(const TListPlacement& placement);
   void RowsChanged();
   void MovePointerToSelection();
+  bool MouseFilter(QObject* watched, QMouseEvent& event);
   bool ListMouseEvent(QMouseEvent& event);
   bool IsOwnPart(const QWidget* widget) const;
   void ApplyFieldColour();
@@ -70,6 +72,7 @@ private:
   TAppSettings& FSettings;
   TCatalogueRowsModel* FRows = nullptr;
   int FCode = 0;
+  bool FHostless = false;
   QLineEdit* edt1 = nullptr;
   QToolButton* imgbtn1 = nullptr;
   // Owned by the host, which may go first.

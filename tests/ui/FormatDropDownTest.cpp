@@ -3,6 +3,8 @@
 // on any press elsewhere and on leaving the application, and it sits where the catalogue places it.
 #include <gtest/gtest.h>
 
+#include "CategoryIcons.h"
+#include "FormatCatalogue.h"
 #include "app/AppTestSupport.h"
 #include "FormatDropDown.h"
 #include "UiTestSupport.h"
@@ -16,8 +18,10 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <QWindow>
 
 #include <memory>
+#include <vector>
 
 namespace kavro::test {
 namespace {
@@ -193,7 +197,7 @@ TEST_F(TDropDownFixture, AClickOnTheFieldOpensAtTheStoredNameWithThePointerOnItA
   EXPECT_FALSE(DropDown->ListVisible());
 }
 
-TEST_F(TDropDownFixture, APressOutsideOrLeavingTheApplicationClosesTheListWithoutAChoice) {
+TEST_F(TDropDownFixture, APressOutsideEscapeOrLeavingTheApplicationCloseTheListWithoutAChoice) {
   Open();
   // Presses on the list itself and its scroll bar keep it open.
   QTest::mouseClick(List().verticalScrollBar(), Qt::LeftButton);
@@ -209,11 +213,40 @@ TEST_F(TDropDownFixture, APressOutsideOrLeavingTheApplicationClosesTheListWithou
   QTest::mouseClick(&Host, Qt::LeftButton, {}, QPoint(600, 500));
   EXPECT_FALSE(DropDown->ListVisible());
 
+  // Through the window, as the platform delivers them: the window sees the press before the widget.
+  Open();
+  QWindow* window = Host.windowHandle();
+  ASSERT_NE(window, nullptr);
+  QTest::mouseClick(window, Qt::LeftButton, {}, List().viewport()->mapTo(&Host, RowPoint(3, 100)));
+  EXPECT_TRUE(DropDown->ListVisible());
+  QTest::mouseClick(window, Qt::LeftButton, {}, Other->geometry().center());
+  EXPECT_FALSE(DropDown->ListVisible());
+
+  Open();
+  QTest::keyClick(&List(), Qt::Key_Escape);
+  EXPECT_FALSE(DropDown->ListVisible());
+
   Open();
   QEvent deactivate(QEvent::ApplicationDeactivate);
   QApplication::sendEvent(qApp, &deactivate);
   EXPECT_FALSE(DropDown->ListVisible());
   EXPECT_FALSE(Settings.Ini().ValueExists(SettingsSection, "FormatCode"));
+}
+
+TEST_F(TDropDownFixture, WithoutAHostTheListOpensOverTheWindowNotAsAWindowOfItsOwn) {
+  // Made on its own and put into a window afterwards, as a layout does.
+  TCatalogueList catalogue(TEdition::Flv);
+  TFormatDropDown hostless(catalogue, Settings, nullptr);
+  hostless.setParent(&Host);
+  hostless.setGeometry(30, 100, 300, 24);
+  hostless.show();
+  hostless.Build();
+  hostless.ShowList();
+  ASSERT_TRUE(hostless.ListVisible());
+  EXPECT_FALSE(hostless.List()->isWindow());
+  EXPECT_EQ(hostless.List()->parentWidget(), &Host);
+  // Its bottom would be 531 pixels down, past the window's 520: it moves up to stay whole.
+  EXPECT_EQ(hostless.List()->geometry(), QRect(30, Host.height() - 80, 300, 80));
 }
 
 // ---- Look ----------------------------------------------------------------------------------------------
@@ -229,6 +262,24 @@ TEST_F(TDropDownFixture, TheFieldIsLightGreyOnlyWhereTheThemesTextStaysReadable)
   Host.setPalette(dark);
   EXPECT_EQ(DropDown->Field()->palette().color(QPalette::Base), QColor(0x20, 0x20, 0x20));
   EXPECT_EQ(List().palette().color(QPalette::Base), QColor(0x20, 0x20, 0x20));
+}
+
+TEST(CategoryIconsTest, EveryCategoryOfBothEditionsHasAPictureOfItsOwnDrawnOnce) {
+  std::vector<QImage> seen;
+  for (int category = 0; category < CategoryCount(TEdition::General); ++category) {
+    const QPixmap icon = CategoryIcon(TEdition::General, category);
+    ASSERT_FALSE(icon.isNull()) << category;
+    EXPECT_EQ(icon.size(), QSize(CategoryIconSize, CategoryIconSize));
+    EXPECT_EQ(CategoryIcon(TEdition::General, category).cacheKey(), icon.cacheKey());
+    const QImage image = icon.toImage();
+    for (size_t other = 0; other < seen.size(); ++other)
+      EXPECT_NE(image, seen[other]) << "categories " << other << " and " << category;
+    seen.push_back(image);
+  }
+  // The FLV edition's categories look as the same categories of the general edition.
+  EXPECT_EQ(CategoryIcon(TEdition::Flv, 0).toImage(), seen[19]);
+  EXPECT_EQ(CategoryIcon(TEdition::Flv, 2).toImage(), seen[27]);
+  EXPECT_TRUE(CategoryIcon(TEdition::Flv, 3).isNull());
 }
 
 TEST_F(TDropDownFixture, ScreenshotOfTheOpenList) {

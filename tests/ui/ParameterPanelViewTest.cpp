@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListView>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTest>
 
@@ -240,6 +241,13 @@ TEST_F(TPanelViewFixture, ParametersAFormatDoesNotHaveAreDisabledAndGreyed) {
   EXPECT_TRUE(view.Combo(TPanelCombo::AudioEncoder)->isEnabled());
   panel.TypeText(TPanelCombo::SampleRate, "22050");
   EXPECT_EQ(Stored("paraSampleRate", 5), "<none>");
+}
+
+TEST_F(TPanelViewFixture, ScreenshotOfThePanel) {
+  View->Load(Psp480Code);
+  Pump(50);
+  const std::string path = SaveScreenshot(*View, "ParameterPanel");
+  EXPECT_FALSE(QPixmap(QString::fromStdString(path)).isNull());
 }
 
 } // namespace
