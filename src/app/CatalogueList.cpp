@@ -30,9 +30,23 @@ std::string TCatalogueList::Build(const TAppSettings& settings) {
       FNames[category][position] = std::string(names[position]);
     if (!header.Info.Collapsed) InsertFormatRows(RowCount() - 1, BuildPositions);
   }
-  const std::string name = settings.FormatNameForCatalogue();
+  std::string name = settings.FormatNameForCatalogue();
+  // A name the edition does not have (a fresh settings file names another edition's format) would
+  // show one format while the stored code converts to another: the field shows the code's format.
+  if (!IsFormatName(name)) {
+    const std::string ofCode = FormatNameOf(FEdition, settings.FormatCode());
+    if (!ofCode.empty()) name = ofCode;
+  }
   SelectName(name);
   return name;
+}
+
+bool TCatalogueList::IsFormatName(const std::string& name) const {
+  const std::string wanted = Trim(name);
+  for (const auto& names : FNames)
+    for (const std::string& known : names)
+      if (!known.empty() && SameText(known, wanted)) return true;
+  return false;
 }
 
 void TCatalogueList::InsertFormatRows(int headerRow, int positions) {

@@ -65,7 +65,8 @@ public:
   const std::string& NameAt(int category, int position) const;
 
   // Clears and refills the name table and the rows, the fold state read from "lstformat" (default
-  // collapsed), then selects the row of "FormatName"; returns that name for edt1.
+  // collapsed), then selects the row of "FormatName"; returns that name for edt1. A stored name that
+  // is no format of this edition gives way to the name of the stored "FormatCode".
   std::string Build(const TAppSettings& settings);
 
   int RowCount() const { return static_cast<int>(FRows.size()); }
@@ -103,6 +104,8 @@ public:
   static TListPlacement OpenPlacement(int rows, int edt1Top);
 
 private:
+  // A name of the edition's catalogue, trimmed and without regard to case.
+  bool IsFormatName(const std::string& name) const;
   void InsertFormatRows(int headerRow, int positions);
 
   TEdition FEdition;

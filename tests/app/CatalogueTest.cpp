@@ -95,9 +95,25 @@ struct TListFixture : ::testing::Test {
   }
 };
 
+TEST_F(TListFixture, TheFieldShowsTheStoredCodesFormatWhenTheStoredNameIsNoneOfTheEditions) {
+  TCatalogueList flv(TEdition::Flv);
+  EXPECT_EQ(flv.Build(Settings), "Flash SWF Format (*.swf)");
+  Settings.Ini().WriteString(SettingsSection, "FormatCode", "206");
+  EXPECT_EQ(flv.Build(Settings), "AC-3 Audio Codec (*.ac3)");
+  // A name of the catalogue stays, even one written in other letters.
+  Settings.Ini().WriteString(SettingsSection, "FormatName", "mpeg-1 video (*.mpg)");
+  EXPECT_EQ(flv.Build(Settings), "mpeg-1 video (*.mpg)");
+  // A code without a format leaves the stored name.
+  Settings.Ini().WriteString(SettingsSection, "FormatName", "Old Name");
+  Settings.Ini().WriteString(SettingsSection, "FormatCode", "999");
+  EXPECT_EQ(flv.Build(Settings), "Old Name");
+}
+
 TEST_F(TListFixture, AMissingFoldStateStartsCollapsed) {
   TCatalogueList list(TEdition::General);
-  EXPECT_EQ(list.Build(Settings), "Apple iPod Video MPEG-4 Movie (*.mp4)");
+  // The default name is no format of either catalogue: the field shows what the default code 1
+  // converts to.
+  EXPECT_EQ(list.Build(Settings), "iPod Video H.264 (*.mp4)");
   ASSERT_EQ(list.RowCount(), 28);
   for (int row = 0; row < list.RowCount(); ++row) {
     const TItemInfo& info = list.Row(row).Info;
@@ -106,7 +122,7 @@ TEST_F(TListFixture, AMissingFoldStateStartsCollapsed) {
     EXPECT_EQ(list.Row(row).Text, CategoryCaption(TEdition::General, row));
     EXPECT_EQ(info.Caption, list.Row(row).Text);
   }
-  // The default name is in no category: nothing is selected.
+  // Its category is folded: nothing is selected.
   EXPECT_EQ(list.ItemIndex(), -1);
   // The name table is filled whatever the fold state.
   EXPECT_EQ(list.NameAt(4, 4), "PSP Video (480P) (*.mp4)");
