@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -185,6 +186,17 @@ TEST_F(ProgressWindowTest, ClosingAgainWhileTheRunStopsStopsItOnce) {
   Window.close();
   EXPECT_EQ(Stops, 1);
   EXPECT_FALSE(Window.isVisible());
+}
+
+TEST_F(ProgressWindowTest, ARunOverBeforeTheWindowShowsLeavesNothingToWaitFor) {
+  Window.Prepare(1);
+  Window.CloseAtRunEnd();
+  QTimer::singleShot(3000, &Window, [this] { Window.hide(); }); // ends a wrongly waiting window
+  QElapsedTimer clock;
+  clock.start();
+  Window.exec();
+  EXPECT_LT(clock.elapsed(), 2000);
+  EXPECT_EQ(Stops, 0);
 }
 
 TEST_F(ProgressWindowTest, TheSnapButtonAsksForASnapshot) {
