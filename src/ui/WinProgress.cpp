@@ -213,6 +213,12 @@ QImage TfrmProgress::PreviewImage() const {
   return FPreview;
 }
 
+int TfrmProgress::exec() {
+  // A short run can end before the window gets to show: then there is nothing to wait for.
+  if (FClosing) return result();
+  return QDialog::exec();
+}
+
 void TfrmProgress::done(int result) {
   // The run may end while OnStop waits for it and close the window from inside; once is enough.
   if (FClosing) return;

@@ -67,6 +67,9 @@ signals:
   void SnapRequested();
 
 public slots:
+  // Shows the window modally until the run ends or the user closes it; returns at once when the
+  // window was closed since Prepare.
+  int exec() override;
   void done(int result) override;
 
 private:

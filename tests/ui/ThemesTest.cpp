@@ -1,5 +1,5 @@
-// The colour themes: every text readable on what it is drawn on, each theme its own colour, the
-// whole application and its open windows switched, and any other index giving the standard look.
+// The colour themes: every text readable on what it is drawn on, each theme the colour of its name,
+// open windows switched, and any other index giving the standard look back.
 #include <gtest/gtest.h>
 
 #include "Themes.h"
@@ -7,14 +7,13 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QProgressBar>
-#include <QVBoxLayout>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QVBoxLayout>
 
 #include <cmath>
 #include <memory>
@@ -23,11 +22,10 @@ namespace kavro::test {
 namespace {
 
 double Luminance(const QColor& colour) {
-  auto channel = [](double value) {
+  auto linear = [](double value) {
     return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
   };
-  return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) +
-         0.0722 * channel(colour.blueF());
+  return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
 }
 
 double Contrast(const QColor& a, const QColor& b) {
@@ -35,141 +33,108 @@ double Contrast(const QColor& a, const QColor& b) {
   return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-// Puts back the look the other tests of the program run with.
+// Puts back the look the program's other tests run with.
 class ThemesTest : public ::testing::Test {
 protected:
-  ThemesTest() : FStyle(QApplication::style()->name()), FPalette(QApplication::palette()) {}
   ~ThemesTest() override {
     QApplication::setStyle(FStyle);
     QApplication::setPalette(FPalette);
   }
 
 private:
-  QString FStyle;
-  QPalette FPalette;
+  QString FStyle = QApplication::style()->name();
+  QPalette FPalette = QApplication::palette();
 };
 
 TEST_F(ThemesTest, EveryTextIsReadableOnItsBackground) {
-  struct TPair {
-    QPalette::ColorGroup Group;
-    QPalette::ColorRole Text, Background;
+  using P = QPalette;
+  const struct {
+    P::ColorGroup Group;
+    P::ColorRole Text, Background;
     double Least;
-  };
-  const TPair pairs[] = {
-      {QPalette::Active, QPalette::WindowText, QPalette::Window, 4.5},
-      {QPalette::Active, QPalette::Text, QPalette::Base, 4.5},
-      {QPalette::Active, QPalette::Text, QPalette::AlternateBase, 4.5},
-      {QPalette::Active, QPalette::ButtonText, QPalette::Button, 4.5},
-      {QPalette::Active, QPalette::HighlightedText, QPalette::Highlight, 4.5},
-      {QPalette::Inactive, QPalette::HighlightedText, QPalette::Highlight, 4.5},
-      {QPalette::Active, QPalette::ToolTipText, QPalette::ToolTipBase, 4.5},
-      {QPalette::Disabled, QPalette::WindowText, QPalette::Window, 3.0},
-      {QPalette::Disabled, QPalette::ButtonText, QPalette::Button, 3.0},
-      {QPalette::Disabled, QPalette::Text, QPalette::Base, 3.0},
-  };
-  for (int index = 0; index < ThemeCount; ++index) {
-    const QPalette palette = ThemePalette(index);
-    for (const TPair& pair : pairs)
+  } pairs[] = {{P::Active, P::WindowText, P::Window, 4.5},
+               {P::Active, P::Text, P::Base, 4.5},
+               {P::Active, P::Text, P::AlternateBase, 4.5},
+               {P::Active, P::ButtonText, P::Button, 4.5},
+               {P::Active, P::HighlightedText, P::Highlight, 4.5},
+               {P::Active, P::ToolTipText, P::ToolTipBase, 4.5},
+               {P::Disabled, P::WindowText, P::Window, 3.0},
+               {P::Disabled, P::ButtonText, P::Button, 3.0},
+               {P::Disabled, P::Text, P::Base, 3.0}};
+  for (int index = 0; index < ThemeCount; ++index)
+    for (const auto& pair : pairs) {
+      const QPalette palette = ThemePalette(index);
       EXPECT_GE(Contrast(palette.color(pair.Group, pair.Text), palette.color(pair.Group, pair.Background)),
                 pair.Least)
-          << ThemeCaption(index) << " group " << pair.Group << " text role " << pair.Text << " on "
+          << ThemeCaption(index) << ": group " << pair.Group << ", role " << pair.Text << " on "
           << pair.Background;
-  }
+    }
 }
 
-TEST_F(ThemesTest, EachThemeIsItsOwnColour) {
+TEST_F(ThemesTest, EachThemeIsTheColourOfItsName) {
   const char* captions[] = {"Default", "Gray", "Orange", "Purple", "Red", "Green", "Light blue"};
   for (int index = 0; index < ThemeCount; ++index)
     EXPECT_STREQ(ThemeCaption(index), captions[index]);
   EXPECT_STREQ(ThemeCaption(7), "");
-  EXPECT_STREQ(ThemeCaption(-1), "");
-
-  for (int a = 0; a < ThemeCount; ++a)
-    for (int b = a + 1; b < ThemeCount; ++b) {
-      const QPalette first = ThemePalette(a), second = ThemePalette(b);
-      EXPECT_NE(first.color(QPalette::Window), second.color(QPalette::Window)) << a << " " << b;
-      EXPECT_NE(first.color(QPalette::Button), second.color(QPalette::Button)) << a << " " << b;
-    }
-
-  // The hue of the buttons says the theme's name; Default and Gray have next to none.
-  struct THue {
-    int Index, Least, Most;
-  };
-  for (THue hue :
-       {THue{2, 20, 45}, THue{3, 255, 300}, THue{4, -15, 15}, THue{5, 90, 150}, THue{6, 195, 225}}) {
+  // Hue ranges of the buttons, the window and the selection; Default and Gray have next to no colour.
+  const int hues[ThemeCount][2] = {{-1, -1},  {-1, -1},  {20, 45},  {255, 300},
+                                   {-15, 15}, {90, 150}, {195, 225}};
+  for (int index = 0; index < ThemeCount; ++index)
     for (QPalette::ColorRole role : {QPalette::Button, QPalette::Window, QPalette::Highlight}) {
-      const QColor colour = ThemePalette(hue.Index).color(role);
-      int degrees = colour.hslHue();
-      if (hue.Least < 0 && degrees > 180) degrees -= 360;
-      EXPECT_GE(degrees, hue.Least) << ThemeCaption(hue.Index) << " role " << role;
-      EXPECT_LE(degrees, hue.Most) << ThemeCaption(hue.Index) << " role " << role;
-      EXPECT_GE(colour.hslSaturation(), 60) << ThemeCaption(hue.Index) << " role " << role;
+      const QColor colour = ThemePalette(index).color(role);
+      if (hues[index][0] < 0 && hues[index][1] < 0) {
+        if (role != QPalette::Highlight)
+          EXPECT_LE(colour.hslSaturation(), 20) << captions[index] << " " << role;
+        continue;
+      }
+      const int hue = hues[index][0] < 0 && colour.hslHue() > 180 ? colour.hslHue() - 360 : colour.hslHue();
+      EXPECT_TRUE(hue >= hues[index][0] && hue <= hues[index][1])
+          << captions[index] << " " << role << " " << hue;
+      EXPECT_GE(colour.hslSaturation(), 60) << captions[index] << " " << role;
     }
-  }
-  for (int index : {0, 1})
-    for (QPalette::ColorRole role : {QPalette::Button, QPalette::Window, QPalette::Base})
-      EXPECT_LE(ThemePalette(index).color(role).hslSaturation(), 20) << ThemeCaption(index) << " " << role;
 }
 
-TEST_F(ThemesTest, ApplyingAThemeReachesTheOpenWindows) {
-  QPushButton button("Start");
-  button.show();
-  ApplyTheme(4);
-  EXPECT_EQ(QApplication::style()->name().toLower(), "fusion");
-  EXPECT_EQ(QApplication::palette().color(QPalette::Button), ThemePalette(4).color(QPalette::Button));
-  EXPECT_TRUE(WaitUntil(
-      [&] { return button.palette().color(QPalette::Button) == ThemePalette(4).color(QPalette::Button); }));
-  ApplyTheme(5);
-  EXPECT_TRUE(WaitUntil(
-      [&] { return button.palette().color(QPalette::Window) == ThemePalette(5).color(QPalette::Window); }));
-}
-
-TEST_F(ThemesTest, AnyOtherIndexGivesTheStandardLookBack) {
+TEST_F(ThemesTest, ThemesReachOpenWindowsAndAnyOtherIndexGivesTheStandardLook) {
   const std::unique_ptr<QStyle> fusion(QStyleFactory::create("Fusion"));
   ASSERT_NE(fusion, nullptr);
-  const QPalette standard = fusion->standardPalette();
+  QPushButton button("Start");
+  button.show();
   for (int index : {7, 9, -1}) {
-    ApplyTheme(3);
-    ASSERT_NE(QApplication::palette().color(QPalette::Window), standard.color(QPalette::Window));
+    ApplyTheme(4);
+    EXPECT_EQ(QApplication::style()->name().toLower(), "fusion");
+    const QColor red = ThemePalette(4).color(QPalette::Button);
+    EXPECT_TRUE(WaitUntil([&] { return button.palette().color(QPalette::Button) == red; }));
     ApplyTheme(index);
     EXPECT_EQ(QApplication::style()->name().toLower(), "fusion");
-    EXPECT_TRUE(QApplication::palette().isCopyOf(standard) || QApplication::palette() == standard)
-        << "index " << index;
-    EXPECT_TRUE(ThemePalette(index) == standard) << "index " << index;
+    EXPECT_TRUE(QApplication::palette() == fusion->standardPalette()) << "index " << index;
+    EXPECT_TRUE(ThemePalette(index) == fusion->standardPalette()) << "index " << index;
   }
 }
 
 // One strip of common controls per theme, side by side, for the eye.
 TEST_F(ThemesTest, ScreenshotOfTheSevenThemes) {
-  QImage sheet;
-  QPainter painter;
+  QImage sheet(220 * ThemeCount, 200, QImage::Format_RGB32);
+  QPainter painter(&sheet);
   for (int index = 0; index < ThemeCount; ++index) {
     ApplyTheme(index);
     QWidget sample;
     auto* layout = new QVBoxLayout(&sample);
-    layout->addWidget(new QLabel(ThemeCaption(index)));
-    auto* edit = new QLineEdit("/home/user/videoconverter");
-    edit->setSelection(11, 14);
-    layout->addWidget(edit);
+    auto* edit = new QLineEdit(ThemeCaption(index));
+    edit->selectAll();
     auto* check = new QCheckBox("Open the output folder");
     check->setChecked(true);
-    layout->addWidget(check);
     auto* bar = new QProgressBar;
     bar->setValue(40);
-    layout->addWidget(bar);
-    layout->addWidget(new QPushButton("Pause"));
     auto* disabled = new QPushButton("Resume");
     disabled->setEnabled(false);
-    layout->addWidget(disabled);
-    sample.resize(220, 230);
+    for (QWidget* widget :
+         {static_cast<QWidget*>(edit), static_cast<QWidget*>(check), static_cast<QWidget*>(bar),
+          static_cast<QWidget*>(new QPushButton("Pause")), static_cast<QWidget*>(disabled)})
+      layout->addWidget(widget);
+    sample.resize(220, 200);
     sample.show();
     Pump(50);
-    const QPixmap strip = sample.grab();
-    if (sheet.isNull()) {
-      sheet = QImage(strip.width() * ThemeCount, strip.height(), QImage::Format_RGB32);
-      painter.begin(&sheet);
-    }
-    painter.drawPixmap(index * strip.width(), 0, strip);
+    painter.drawPixmap(index * 220, 0, sample.grab());
   }
   painter.end();
   EXPECT_TRUE(sheet.save(KAVRO_SCREENSHOT_DIR "Themes.png", "PNG"));
