@@ -140,12 +140,19 @@ void TFormatDropDown::MovePointerToSelection() {
 
 // The placement is given for edt1's top at 0; it moves with edt1's place in the host. A list that
 // would reach past the host's bottom moves up, so that no row is cut away.
+namespace {
+constexpr int OpenBottomOffset = 431;
+} // namespace
+
 void TFormatDropDown::PlaceList(const TListPlacement& placement) {
   QWidget* host = lst1->parentWidget();
   if (!host) return;
   const QPoint field = host->mapFromGlobal(edt1->mapToGlobal(QPoint(0, 0)));
   const int height = std::min(placement.Height, std::max(host->height(), TCatalogueList::RowHeight));
-  int top = field.y() + placement.Top;
+  // The placements keep the list's bottom fixed where the field sat in the form they were made for,
+  // 431 pixels below the field's top in its own panel: here that bottom is the field's top, so the
+  // list opens upwards from the field over the window.
+  int top = field.y() + placement.Top - OpenBottomOffset;
   if (top + height > host->height()) top = host->height() - height;
   lst1->setGeometry(field.x(), std::max(top, 0), width(), height);
 }

@@ -38,14 +38,14 @@ struct TDropDownFixture : ::testing::Test {
 
   void SetUp() override { Make(TEdition::General); }
 
-  // A host as large as the main window's central widget, the drop-down near its top and another
+  // A host as large as the main window's central widget, the drop-down near its bottom and another
   // control beside it.
   void Make(TEdition edition) {
     delete DropDown;
     Catalogue = std::make_unique<TCatalogueList>(edition);
     Host.resize(640, 520);
     DropDown = new TFormatDropDown(*Catalogue, Settings, &Host, &Host);
-    DropDown->setGeometry(30, 40, 360, 24);
+    DropDown->setGeometry(30, 440, 360, 24);
     DropDown->show();
     if (!Other) {
       Other = new QPushButton(QStringLiteral("Other"), &Host);
@@ -115,17 +115,18 @@ TEST_F(TDropDownFixture, AHeaderFoldsByAPressLeftOfTwentyPixelsOrByADoubleClickA
 
 TEST_F(TDropDownFixture, EveryClickPlacesTheListByItsRowsAboveAFixedBottom) {
   Make(TEdition::Flv);
-  // Built: (3 + 1) × 20 high, its top 395 below edt1's top less the height.
-  EXPECT_EQ(List().geometry(), QRect(30, FieldTop() + 395 - 80, 360, 80));
+  // Built: (3 + 1) × 20 high, its bottom 36 pixels above where it is when open.
+  EXPECT_EQ(List().geometry(), QRect(30, FieldTop() - 36 - 80, 360, 80));
+  // Open, it stands on the field's top edge, rows × 20 + 20 high.
   Open();
-  EXPECT_EQ(List().geometry(), QRect(30, FieldTop() + 431 - 80, 360, 80));
+  EXPECT_EQ(List().geometry(), QRect(30, FieldTop() - 80, 360, 80));
   Press(0, 3);
   ASSERT_EQ(Catalogue->RowCount(), 5);
-  EXPECT_EQ(List().geometry(), QRect(30, FieldTop() + 431 - 120, 360, 120));
+  EXPECT_EQ(List().geometry(), QRect(30, FieldTop() - 120, 360, 120));
   // The general catalogue's twenty-eight rows pass 386 pixels: the list stops there and scrolls.
   Make(TEdition::General);
   Open();
-  EXPECT_EQ(List().geometry(), QRect(30, FieldTop() + 431 - 386, 360, 386));
+  EXPECT_EQ(List().geometry(), QRect(30, FieldTop() - 386, 360, 386));
   EXPECT_GT(List().verticalScrollBar()->maximum(), 0);
 }
 
@@ -245,8 +246,13 @@ TEST_F(TDropDownFixture, WithoutAHostTheListOpensOverTheWindowNotAsAWindowOfItsO
   ASSERT_TRUE(hostless.ListVisible());
   EXPECT_FALSE(hostless.List()->isWindow());
   EXPECT_EQ(hostless.List()->parentWidget(), &Host);
-  // Its bottom would be 531 pixels down, past the window's 520: it moves up to stay whole.
-  EXPECT_EQ(hostless.List()->geometry(), QRect(30, Host.height() - 80, 300, 80));
+  // It stands on its field, in the window's coordinates.
+  EXPECT_EQ(hostless.List()->geometry(), QRect(30, 100 - 80, 300, 80));
+  // A field too near the window's top: the list starts at the top and stays whole.
+  hostless.setGeometry(30, 30, 300, 24);
+  hostless.HideList();
+  hostless.ShowList();
+  EXPECT_EQ(hostless.List()->geometry(), QRect(30, 0, 300, 80));
 }
 
 // ---- Look ----------------------------------------------------------------------------------------------

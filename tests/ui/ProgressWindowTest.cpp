@@ -248,7 +248,7 @@ TEST_F(ProgressWindowTest, ScreenshotMidProgress) {
   Window.show();
   ASSERT_TRUE(WaitUntil([&] { return !Near(Window.PreviewImage().pixelColor(194, 50), Background); }));
   Pump(150);
-  SaveScreenshot(Window, "TfrmProgress");
+  SaveScreenshot(Window, "ProgressWindow");
   Window.CloseAtRunEnd();
 }
 
