@@ -20,7 +20,6 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QSignalBlocker>
 #include <QTimer>
 
@@ -34,7 +33,8 @@ TfrmMain::TfrmMain(const TGlobalObject& global, TAppDialogs* dialogs, TDesktop* 
       FDialogs(dialogs ? *dialogs : *FOwnDialogs),
       FOwnDesktop(desktop ? nullptr : std::make_unique<TDesktopActions>()),
       FDesktop(desktop ? *desktop : *FOwnDesktop), FSettings(global.SettingsFile()),
-      FFormats(global.FormatFile()), FCatalogue(global.Edition()), FPanel(FSettings.Ini(), FFormats, FDialogs),
+      FFormats(global.FormatFile()), FCatalogue(global.Edition()),
+      FPanel(FSettings.Ini(), FFormats, FDialogs),
       FList(FSettings, FFormats, FDialogs, ComponentDurationProbe(CCAVC)), FRows(FList) {
   setObjectName("frmMain");
   setWindowTitle(QString::fromStdString(global.Title()));
@@ -242,30 +242,15 @@ void TfrmMain::AboutClick() {
 
 // ---- window size and place ----
 
+// Qt's own record of the place: it knows the frame the window manager adds and the screens, and
+// brings a window whose screen has gone back onto one that is there.
 void TfrmMain::RestoreGeometry() {
-  const TIniFile& ini = FSettings.Ini();
-  const QRect stored(ini.ReadInteger(SettingsSection, "WindowLeft", 0), ini.ReadInteger(SettingsSection, "WindowTop", 0),
-                     ini.ReadInteger(SettingsSection, "WindowWidth", 0),
-                     ini.ReadInteger(SettingsSection, "WindowHeight", 0));
-  if (stored.width() < 400 || stored.height() < 300) return;
-  // Only a place that is still on one of the screens; a monitor may have gone since.
-  for (const QScreen* screen : QGuiApplication::screens())
-    if (screen->availableGeometry().intersects(stored)) {
-      setGeometry(stored);
-      break;
-    }
-  if (ini.ReadBool(SettingsSection, "WindowMaximized", false)) setWindowState(Qt::WindowMaximized);
+  const std::string stored = FSettings.Ini().ReadString(SettingsSection, "WindowGeometry", "");
+  if (!stored.empty()) restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(stored)));
 }
 
 void TfrmMain::SaveGeometry() {
-  const QRect place = normalGeometry();
-  TIniBatch batch(FSettings.Ini());
-  TIniFile& ini = FSettings.Ini();
-  ini.WriteInteger(SettingsSection, "WindowLeft", place.left());
-  ini.WriteInteger(SettingsSection, "WindowTop", place.top());
-  ini.WriteInteger(SettingsSection, "WindowWidth", place.width());
-  ini.WriteInteger(SettingsSection, "WindowHeight", place.height());
-  ini.WriteBool(SettingsSection, "WindowMaximized", isMaximized());
+  FSettings.Ini().WriteString(SettingsSection, "WindowGeometry", saveGeometry().toBase64().toStdString());
 }
 
 } // namespace kavro

@@ -25,7 +25,8 @@ QPushButton* TfrmMain::MakeButton(const char* name, const char* caption) {
   return button;
 }
 
-QAction* TfrmMain::MakeAction(QMenu* menu, const char* name, const char* caption, void (TfrmMain::*command)()) {
+QAction* TfrmMain::MakeAction(QMenu* menu, const char* name, const char* caption,
+                              void (TfrmMain::*command)()) {
   QAction* action = menu->addAction(QString::fromUtf8(caption));
   action->setObjectName(name);
   if (command) connect(action, &QAction::triggered, this, [this, command] { (this->*command)(); });
@@ -57,8 +58,8 @@ void TfrmMain::CreateControls() {
   SpeedButton1 = MakeButton("SpeedButton1", "&Start");
   cbOutputFormat = new QComboBox;
   cbOutputFormat->setObjectName("cbOutputFormat");
-  for (QWidget* hidden : std::initializer_list<QWidget*>{btnStop, btnPause, btnResume, btnSettings, SpeedButton1,
-                                                         cbOutputFormat}) {
+  for (QWidget* hidden : std::initializer_list<QWidget*>{btnStop, btnPause, btnResume, btnSettings,
+                                                         SpeedButton1, cbOutputFormat}) {
     hidden->setParent(central);
     hidden->hide();
   }
@@ -129,7 +130,8 @@ void TfrmMain::CreateControls() {
           [this](const QString& text) { FSettings.SetOutputDir(text.toStdString()); });
   connect(cbOutputFormat, &QComboBox::currentIndexChanged, this,
           [this](int index) { FSettings.SetOutputFormat(index); });
-  connect(FDropDown, &TFormatDropDown::FormatChosen, this, [this](int code, const QString&) { FormatChosen(code); });
+  connect(FDropDown, &TFormatDropDown::FormatChosen, this,
+          [this](int code, const QString&) { FormatChosen(code); });
   connect(lvFiles, &TJobListView::FilesDropped, this, &TfrmMain::AddPaths);
   connect(lvFiles, &TJobListView::PreviewRequested, this, &TfrmMain::PreviewRow);
   connect(lvFiles, &TJobListView::ContextMenuRequested, this, &TfrmMain::ListMenuPopup);
@@ -201,7 +203,6 @@ void TfrmMain::CreateMenus() {
   ShowError1 = MakeAction(suiPopupMenu1, "ShowError1", "Show Error", &TfrmMain::ShowErrorClick);
   suiPopupMenu1->addSeparator();
   Start2 = MakeAction(suiPopupMenu1, "Start2", "&Start", &TfrmMain::btnStartClick);
-
 }
 
 } // namespace kavro

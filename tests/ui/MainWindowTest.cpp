@@ -52,7 +52,8 @@ protected:
     const std::string formatFile = std::string(KAVRO_DATA_SOURCE) + "/" + EditionInfo(edition).FormatFileName;
     SettingsFile = Folder.File("settings.ini");
     if (!std::filesystem::exists(SettingsFile))
-      Folder.Write("settings.ini", "[settings]\nOutPutDir=" + Folder.File("out") + "\nFormatCode=0\n" + settings);
+      Folder.Write("settings.ini",
+                   "[settings]\nOutPutDir=" + Folder.File("out") + "\nFormatCode=0\n" + settings);
     Global = std::make_unique<TGlobalObject>(edition, SettingsFile, formatFile);
     auto window = std::make_unique<TfrmMain>(*Global, &Dialogs, &Desktop);
     window->show();
@@ -60,11 +61,13 @@ protected:
   }
 
   // Copies of a generated clip under names of their own, so a test may delete one.
-  std::vector<std::string> Sources(const std::vector<std::string>& names, const std::string& clip = "av.mp4") {
+  std::vector<std::string> Sources(const std::vector<std::string>& names,
+                                   const std::string& clip = "av.mp4") {
     std::vector<std::string> paths;
     for (const std::string& name : names) {
       paths.push_back(Folder.File(name));
-      std::filesystem::copy_file(Fixture(clip), paths.back(), std::filesystem::copy_options::overwrite_existing);
+      std::filesystem::copy_file(Fixture(clip), paths.back(),
+                                 std::filesystem::copy_options::overwrite_existing);
     }
     return paths;
   }
@@ -193,7 +196,7 @@ TEST_F(MainWindowTest, ClosingAsksAndYesStoresTheFoldStateAndLeavesNoPlayerOrTas
   EXPECT_FALSE(window->Preview().IsOpen());
   const std::string stored = ReadText(SettingsFile);
   EXPECT_NE(stored.find("[lstformat]"), std::string::npos);
-  EXPECT_NE(stored.find("WindowWidth="), std::string::npos);
+  EXPECT_NE(stored.find("WindowGeometry="), std::string::npos);
   window.reset();
   EXPECT_TRUE(WaitUntil([&] { return ThreadCount() <= before; }, 5000))
       << ThreadCount() << " threads, " << before << " before";
@@ -287,7 +290,10 @@ TEST_F(MainWindowTest, ScreenshotsOfEveryThemeAndOfTheProgressWindow) {
   bool captured = false;
   window->OnProgressShown = [&](TfrmProgress& progress) {
     ASSERT_TRUE(WaitUntil(
-        [&] { return window->PreviewBitmap().Width() > 0 && !progress.findChild<QLabel*>("lblTime")->text().isEmpty(); },
+        [&] {
+          return window->PreviewBitmap().Width() > 0 &&
+                 !progress.findChild<QLabel*>("lblTime")->text().isEmpty();
+        },
         20000));
     // Held still for the picture.
     QTest::mouseClick(progress.findChild<QPushButton*>("btnPause"), Qt::LeftButton);

@@ -11,8 +11,9 @@ namespace kavro::test {
 namespace {
 
 TEST(QtDialogsTest, FiltersOfferBothCasesAndTheDialogReadsTheirPatterns) {
-  const std::string text = TQtDialogs::FilterText(
-      {{"All Supported Video Formats", "*.AVI;*.MP4;"}, {"AVI files (*.avi)", "*.avi"}, {"All files (*.*)", "*.*"}});
+  const std::string text = TQtDialogs::FilterText({{"All Supported Video Formats", "*.AVI;*.MP4;"},
+                                                   {"AVI files (*.avi)", "*.avi"},
+                                                   {"All files (*.*)", "*.*"}});
   EXPECT_EQ(text, "All Supported Video Formats (*.avi *.AVI *.mp4 *.MP4);;AVI files (*.avi) (*.avi *.AVI);;"
                   "All files (*.*) (*)");
   // What the dialog takes as the patterns: the last bracket of each line.
@@ -23,7 +24,8 @@ TEST(QtDialogsTest, FiltersOfferBothCasesAndTheDialogReadsTheirPatterns) {
 }
 
 TEST(QtDialogsTest, TheSplashDrawsItsOwnCoverWhenTheFileIsMissing) {
-  EXPECT_TRUE(TfrmCover::CoverFile(TEdition::Flv, "/opt/kavro/").endsWith("/opt/kavro/skin/flvvideocover.jpg"));
+  EXPECT_TRUE(
+      TfrmCover::CoverFile(TEdition::Flv, "/opt/kavro/").endsWith("/opt/kavro/skin/flvvideocover.jpg"));
   EXPECT_TRUE(TfrmCover::CoverFile(TEdition::General, "/opt/kavro/").endsWith("skin/videocover.jpg"));
   const TfrmCover cover(TEdition::General);
   EXPECT_FALSE(cover.pixmap().isNull());
