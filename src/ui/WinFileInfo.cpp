@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace kavro {
 namespace {
 
@@ -74,6 +76,16 @@ void TfrmFileInfo::BuildLayout() {
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   buttons->addWidget(btn1);
+
+  // The two groups' edits line up under each other.
+  int captionWidth = 0;
+  for (QFormLayout* form : {videoForm, audioForm})
+    for (int row = 0; row < form->rowCount(); ++row)
+      captionWidth = std::max(captionWidth, form->itemAt(row, QFormLayout::LabelRole)->sizeHint().width());
+  for (QFormLayout* form : {videoForm, audioForm})
+    for (int row = 0; row < form->rowCount(); ++row)
+      form->itemAt(row, QFormLayout::LabelRole)->widget()->setMinimumWidth(captionWidth);
+  btn1->setFocus();
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(names);
