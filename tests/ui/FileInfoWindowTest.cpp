@@ -50,15 +50,6 @@ protected:
   TfrmFileInfo Window;
 };
 
-TEST_F(FileInfoWindowTest, TheWindowHasItsNameCaptionSizeAndButton) {
-  EXPECT_EQ(Window.objectName(), "frmFileInfo");
-  EXPECT_EQ(Window.windowTitle(), "File infomation");
-  EXPECT_EQ(Window.size(), QSize(420, 460));
-  auto* ok = Window.findChild<QPushButton*>("btn1");
-  ASSERT_NE(ok, nullptr);
-  EXPECT_EQ(ok->text(), "&Ok");
-}
-
 TEST_F(FileInfoWindowTest, AClipWithSoundFillsBothGroups) {
   const std::string clip = Fixture("av.mp4");
   ASSERT_TRUE(Window.Load(clip)) << Window.LastErrMsg();
