@@ -9,6 +9,7 @@
 #include "PreviewPanel.h"
 #include "QtDialogs.h"
 #include "Themes.h"
+#include "WinFileInfo.h"
 #include "WinProgress.h"
 #include "platform/ProgramPaths.h"
 #include "platform/WideString.h"
@@ -61,6 +62,7 @@ TfrmMain::~TfrmMain() {
   // The run and the controls use the models below; they go first.
   FRun.reset();
   delete FProgress;
+  delete FFileInfo;
   delete centralWidget();
 }
 
@@ -164,9 +166,9 @@ void TfrmMain::ListMenuPopup(const QPoint& globalPos) {
   const int row = FList.SelectedIndex();
   const bool selected = !FList.Empty() && row >= 0;
   WaterMark2->setVisible(true);
-  for (QAction* item : {Remove2, Clear2, Start2})
+  for (QAction* item : {Remove2, Clear2, Start2, Infomation1})
     item->setEnabled(selected && !FRun->Running());
-  for (QAction* item : {Crop2, Trim2, WaterMark2, Infomation1})
+  for (QAction* item : {Crop2, Trim2, WaterMark2})
     item->setEnabled(false);
   ShowError1->setVisible(selected && !FList.Row(row).Error.empty());
   suiPopupMenu1->popup(globalPos);
@@ -176,6 +178,13 @@ void TfrmMain::ShowErrorClick() {
   const int row = FList.SelectedIndex();
   if (row < 0 || FList.Row(row).Error.empty()) return;
   FDialogs.ShowMessage(FList.Row(row).Record.SourceFile + "\n\n" + FList.Row(row).Error, CaptionWarning);
+}
+
+void TfrmMain::InfomationClick() {
+  const int row = FList.SelectedIndex();
+  if (row < 0) return;
+  if (!FFileInfo) FFileInfo = new TfrmFileInfo(this);
+  FFileInfo->ShowFor(FList.Row(row).Record.SourceFile);
 }
 
 // ---- the preview ----

@@ -34,6 +34,7 @@ class TJobListView;
 class TParameterPanelView;
 class TPreviewPanel;
 class TfrmProgress;
+class TfrmFileInfo;
 
 class TfrmMain : public QMainWindow, private TRunView {
   Q_OBJECT
@@ -98,6 +99,7 @@ private:
   void EditMenuPopup();
   void ListMenuPopup(const QPoint& globalPos);
   void ShowErrorClick();
+  void InfomationClick();
   void CheckCommand(void (TJobList::*command)());
   std::string ChooseFileToPlay();
   void PreviewRow(int row);
@@ -131,6 +133,8 @@ private:
   TJobListView* lvFiles = nullptr;
   TPreviewPanel* FPreview = nullptr;
   TfrmProgress* FProgress = nullptr;
+  // Made once, at its first use.
+  TfrmFileInfo* FFileInfo = nullptr;
   QLineEdit* edDirectory = nullptr;
   QComboBox* cbOutputFormat = nullptr;
   QPushButton *btnAdd = nullptr, *btnRemove = nullptr, *btnClear = nullptr, *BtnEdit = nullptr;

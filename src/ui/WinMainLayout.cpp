@@ -199,7 +199,7 @@ void TfrmMain::CreateMenus() {
   Trim2 = MakeAction(suiPopupMenu1, "Trim2", "&Trim", nullptr);
   Crop2 = MakeAction(suiPopupMenu1, "Crop2", "&Crop", nullptr);
   WaterMark2 = MakeAction(suiPopupMenu1, "WaterMark2", "&Video Effect && Water Mark", nullptr);
-  Infomation1 = MakeAction(suiPopupMenu1, "Infomation1", "Video Infomation", nullptr);
+  Infomation1 = MakeAction(suiPopupMenu1, "Infomation1", "Video Infomation", &TfrmMain::InfomationClick);
   ShowError1 = MakeAction(suiPopupMenu1, "ShowError1", "Show Error", &TfrmMain::ShowErrorClick);
   suiPopupMenu1->addSeparator();
   Start2 = MakeAction(suiPopupMenu1, "Start2", "&Start", &TfrmMain::btnStartClick);

@@ -11,6 +11,7 @@
 #include "JobListView.h"
 #include "PreviewPanel.h"
 #include "UiTestSupport.h"
+#include "WinFileInfo.h"
 #include "WinMain.h"
 #include "WinProgress.h"
 #include "media/FixtureMedia.h"
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
@@ -257,6 +259,28 @@ TEST_F(MainWindowTest, PlayOnAnEmptyListAddsFirstAndADoubleClickPreviewsTheRow) 
   EXPECT_EQ(window->List().FocusedIndex(), 1);
   EXPECT_TRUE(WaitUntil([&] { return window->Preview().IsOpen(); }));
   window->Preview().StopPreview();
+}
+
+TEST_F(MainWindowTest, TheContextMenuShowsTheSelectedRowsFileInformation) {
+  auto window = MakeWindow();
+  AddThroughTheDialog(*window, {Fixture("audio.wav"), Fixture("av.mp4")});
+  auto* information = window->findChild<QAction*>("Infomation1");
+  window->List().Select(1);
+  window->ListView().SyncFromList();
+  emit window->ListView().ContextMenuRequested(window->mapToGlobal(QPoint(40, 80)));
+  auto* menu = window->findChild<QMenu*>("suiPopupMenu1");
+  ASSERT_TRUE(WaitUntil([&] { return menu->isVisible(); }));
+  EXPECT_TRUE(information->isEnabled());
+  menu->hide();
+  std::string shown;
+  QTimer::singleShot(0, window.get(), [&] {
+    auto* dialog = window->findChild<TfrmFileInfo*>();
+    ASSERT_NE(dialog, nullptr);
+    shown = dialog->findChild<QLineEdit*>("edtResloution")->text().toStdString();
+    QTest::mouseClick(dialog->findChild<QPushButton*>("btn1"), Qt::LeftButton);
+  });
+  information->trigger();
+  EXPECT_EQ(shown, "320x240");
 }
 
 // A picture of the main window in each theme with three rows and a picture in the preview, and of the
