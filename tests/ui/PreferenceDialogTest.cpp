@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -18,6 +19,8 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+
+#include <filesystem>
 
 namespace kavro::test {
 namespace {
@@ -51,7 +54,11 @@ protected:
       if (button->isChecked()) return button->text();
     return {};
   }
-  void Click(const char* name) { QTest::mouseClick(Child<QAbstractButton>(name), Qt::LeftButton); }
+  // On the caption, which a check box stretched by its layout takes clicks on.
+  void Click(const char* name) {
+    QAbstractButton* button = Child<QAbstractButton>(name);
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(button->sizeHint().width() / 2, button->height() / 2));
+  }
   void Open() {
     Dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Dialog));
