@@ -87,20 +87,12 @@ TEST_F(PreferencesRunTest, TheStoredPriorityAndCoresReachTheNextRun) {
   EXPECT_EQ(Run("threads=2"), (std::vector<long>{2, 2}));
   EXPECT_EQ(Component.ThreadPriority, tpLowest);
 
-  chosen.Priority = 0;
+  // No priority chosen leaves the worker's as it was.
+  chosen.Priority = -1;
   chosen.Threads = 0;
   ASSERT_TRUE(StorePreferences(Settings, chosen, Dialogs));
   EXPECT_EQ(Run("threads=0"), (std::vector<long>{2, 2}));
-  EXPECT_EQ(Component.ThreadPriority, tpIdle);
-}
-
-TEST_F(PreferencesRunTest, NoPriorityChosenLeavesTheWorkerPriorityAsItWas) {
-  Component.ThreadPriority = tpLower;
-  TPreferences chosen = LoadPreferences(Settings);
-  chosen.Priority = -1;
-  ASSERT_TRUE(StorePreferences(Settings, chosen, Dialogs));
-  EXPECT_EQ(Run("threads=0").size(), 2u);
-  EXPECT_EQ(Component.ThreadPriority, tpLower);
+  EXPECT_EQ(Component.ThreadPriority, tpLowest);
 }
 
 } // namespace
