@@ -10,6 +10,7 @@
 #include "QtDialogs.h"
 #include "Themes.h"
 #include "WinFileInfo.h"
+#include "WinPreference.h"
 #include "WinProgress.h"
 #include "platform/ProgramPaths.h"
 #include "platform/WideString.h"
@@ -185,6 +186,11 @@ void TfrmMain::InfomationClick() {
   if (row < 0) return;
   if (!FFileInfo) FFileInfo = new TfrmFileInfo(this);
   FFileInfo->ShowFor(FList.Row(row).Record.SourceFile);
+}
+
+void TfrmMain::PreferenceClick() {
+  TfrmPreference preferences(FSettings, FDialogs, FDesktop, this);
+  preferences.exec();
 }
 
 // ---- the preview ----

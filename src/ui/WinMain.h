@@ -100,6 +100,7 @@ private:
   void ListMenuPopup(const QPoint& globalPos);
   void ShowErrorClick();
   void InfomationClick();
+  void PreferenceClick();
   void CheckCommand(void (TJobList::*command)());
   std::string ChooseFileToPlay();
   void PreviewRow(int row);

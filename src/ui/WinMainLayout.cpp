@@ -183,8 +183,7 @@ void TfrmMain::CreateMenus() {
     FSkinItems.push_back(item);
   }
   connect(Skin1, &QMenu::aboutToShow, this, &TfrmMain::SkinMenuPopup);
-  Preference1 = MakeAction(tools, "Preference1", "&Preferences...", nullptr);
-  Preference1->setEnabled(false);
+  Preference1 = MakeAction(tools, "Preference1", "&Preferences...", &TfrmMain::PreferenceClick);
 
   QMenu* help = menuBar()->addMenu("&Help");
   help->setObjectName("Help1");

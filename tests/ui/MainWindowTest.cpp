@@ -13,11 +13,13 @@
 #include "UiTestSupport.h"
 #include "WinFileInfo.h"
 #include "WinMain.h"
+#include "WinPreference.h"
 #include "WinProgress.h"
 #include "media/FixtureMedia.h"
 #include "platform/WideString.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -281,6 +283,20 @@ TEST_F(MainWindowTest, TheContextMenuShowsTheSelectedRowsFileInformation) {
   });
   information->trigger();
   EXPECT_EQ(shown, "320x240");
+}
+
+TEST_F(MainWindowTest, ToolsPreferencesOpensThePreferencesOverTheSettings) {
+  auto window = MakeWindow(TEdition::Flv, "snapJpg=0\n");
+  bool jpgShown = true;
+  QTimer::singleShot(0, window.get(), [&] {
+    auto* dialog = window->findChild<TfrmPreference*>();
+    ASSERT_NE(dialog, nullptr);
+    jpgShown = dialog->findChild<QCheckBox*>("ckJpg")->isChecked();
+    QTest::mouseClick(dialog->findChild<QPushButton*>("btnOk"), Qt::LeftButton);
+  });
+  window->findChild<QAction*>("Preference1")->trigger();
+  EXPECT_FALSE(jpgShown);
+  EXPECT_NE(ReadText(SettingsFile).find("priority=1"), std::string::npos);
 }
 
 // A picture of the main window in each theme with three rows and a picture in the preview, and of the
