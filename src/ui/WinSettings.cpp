@@ -27,8 +27,13 @@ TfrmSettings::TfrmSettings(TEdition edition, TAppSettings& settings, const TIniF
   FDropDown->Field()->setText(QString::fromStdString(FEditor.FormatName()));
   FDropDown->Field()->setCursorPosition(0);
   connect(FDropDown, &TFormatDropDown::FormatChosen, this, &TfrmSettings::FormatChosen);
-  if (auto* panelLayout = qobject_cast<QVBoxLayout*>(FPanel->layout()))
+  if (auto* panelLayout = qobject_cast<QVBoxLayout*>(FPanel->layout())) {
     panelLayout->insertWidget(1, FDropDown);
+    panelLayout->insertStretch(2);
+  }
+  // The form's width holds both frames side by side.
+  for (int i = 0; i < PanelComboCount; ++i)
+    FPanel->Combo(static_cast<TPanelCombo>(i))->setMinimumContentsLength(7);
 
   cbOutputFormat = new QComboBox(this);
   cbOutputFormat->setObjectName(QStringLiteral("cbOutputFormat"));
