@@ -16,6 +16,7 @@ std::string TCatalogueList::Build(const TAppSettings& settings) {
     names.fill("");
   FRows.clear();
   FItemIndex = -1;
+  FUnstoredChoice.reset();
   const auto categories = CatalogueCategories(FEdition);
   for (int category = 0; category < static_cast<int>(categories.size()); ++category) {
     TCatalogueRow header;
@@ -82,6 +83,7 @@ int TCatalogueList::SelectName(const std::string& name) {
 }
 
 int TCatalogueList::SelectStoredFormat(const TAppSettings& settings) {
+  if (FUnstoredChoice) return SelectName(*FUnstoredChoice);
   return SelectName(settings.FormatNameForCatalogue());
 }
 
@@ -120,7 +122,10 @@ TListPress TCatalogueList::MouseDown(int x, int row, TAppSettings& settings) {
     if (x < FoldHotWidth) press.Toggled = Toggle(row);
   } else if (info.IsFormat) {
     press.Choice = TCatalogueChoice{info.Code, FRows[row].Text};
-    settings.SetFormat(info.Code, FRows[row].Text);
+    if (FStoresChoice)
+      settings.SetFormat(info.Code, FRows[row].Text);
+    else
+      FUnstoredChoice = FRows[row].Text;
   }
   return press;
 }

@@ -79,8 +79,13 @@ public:
   // Selects the row whose text equals the trimmed name (without regard to case when no row equals
   // it exactly); -1 and no selection when none does.
   int SelectName(const std::string& name);
-  // Opening the list: selects the row of the stored "FormatName" and returns it.
+  // Opening the list: selects the row of the stored "FormatName" (of the last choice when choices
+  // are not stored) and returns it.
   int SelectStoredFormat(const TAppSettings& settings);
+
+  // A list whose choices are not stored (the settings editor stores them on Ok) only reports them.
+  void SetStoresChoice(bool stores) { FStoresChoice = stores; }
+  bool StoresChoice() const { return FStoresChoice; }
 
   // Header rows only; false when the row is not a header or already in that state.
   bool Expand(int row);
@@ -88,7 +93,7 @@ public:
   bool Toggle(int row);
 
   // A mouse press at x on a row (-1 or past the end: nothing): on a header left of FoldHotWidth it
-  // folds; on a format row it stores and reports the choice.
+  // folds; on a format row it reports the choice and, unless SetStoresChoice(false), stores it.
   TListPress MouseDown(int x, int row, TAppSettings& settings);
   // A double-click on a header folds it, wherever on the row.
   bool DoubleClick(int row);
@@ -112,6 +117,9 @@ private:
   std::array<std::array<std::string, NameTableSize>, NameTableSize> FNames;
   std::vector<TCatalogueRow> FRows;
   int FItemIndex = -1;
+  bool FStoresChoice = true;
+  // The last choice not stored since the list was built.
+  std::optional<std::string> FUnstoredChoice;
 };
 
 } // namespace kavro

@@ -106,15 +106,67 @@ int TComboModel::IndexOf(const std::string& text) const {
   return -1;
 }
 
-TParameterPanel::TParameterPanel(TIniFile& settings, const TIniFile& formats, TAppDialogs& dialogs)
-    : FSettings(settings), FFormats(formats), FDialogs(dialogs) {
+std::vector<TComboModel> NewPanelCombos() {
+  std::vector<TComboModel> combos;
   for (const auto& info : ComboTable) {
     TComboModel combo;
     combo.Name = info.Name;
     combo.FreeText = info.FreeText;
-    FCombos.push_back(combo);
+    combos.push_back(combo);
+  }
+  return combos;
+}
+
+void FillPanelLists(std::vector<TComboModel>& combos, const TIniFile& formats, int formatCode) {
+  for (const auto& info : ComboTable) {
+    if (info.List == NoList) continue;
+    TChoiceList list = ReadChoiceList(formats, formatCode, static_cast<TFormatList>(info.List));
+    TComboModel& combo = combos[static_cast<size_t>(info.Combo)];
+    combo.SetItems(std::move(list.Items));
+    combo.Applies = combo.Enabled = list.Applies;
   }
 }
+
+void ApplyPanelSides(std::vector<TComboModel>& combos) {
+  // A side without encoders has nothing to choose: its five combos are disabled and greyed. A
+  // parameter the format does not have stays disabled on the other side too, or the user could type a
+  // value the format never takes.
+  const bool hasVideo = !combos[static_cast<size_t>(TPanelCombo::VideoEncoder)].Items.empty();
+  const bool hasAudio = !combos[static_cast<size_t>(TPanelCombo::AudioEncoder)].Items.empty();
+  for (const auto& info : ComboTable) {
+    TComboModel& combo = combos[static_cast<size_t>(info.Combo)];
+    const bool side = info.Video ? hasVideo : hasAudio;
+    combo.DropDownCount = static_cast<int>(combo.Items.size());
+    combo.Enabled = side && combo.Applies;
+    combo.Greyed = !side;
+  }
+}
+
+int PanelDefaultIndex(const TIniFile& formats, int formatCode, TPanelCombo combo) {
+  if (InfoOf(combo).List == NoList) return 0;
+  return ReadDefaultIndex(formats, formatCode, ListOf(combo));
+}
+
+const char* PanelIndexKey(TPanelCombo combo) {
+  return InfoOf(combo).List == NoList ? nullptr : IndexKeyOf(combo);
+}
+
+bool FilterPanelKey(const TComboModel& target, TPanelCombo combo, char32_t key, TAppDialogs& dialogs) {
+  if (!target.Enabled) return false;
+  TKeyVerdict verdict;
+  if (combo == TPanelCombo::VideoSize)
+    verdict = VideoSizeKeyFilter(target.Text, key);
+  else if (combo == TPanelCombo::VideoBitRate || combo == TPanelCombo::AudioBitRate ||
+           combo == TPanelCombo::SampleRate)
+    verdict = NumericKeyFilter(key);
+  if (verdict.Accept) return true;
+  if (!verdict.Message.empty()) dialogs.ShowMessage(verdict.Message, CaptionInputError);
+  dialogs.Beep();
+  return false;
+}
+
+TParameterPanel::TParameterPanel(TIniFile& settings, const TIniFile& formats, TAppDialogs& dialogs)
+    : FSettings(settings), FFormats(formats), FDialogs(dialogs), FCombos(NewPanelCombos()) {}
 
 void TParameterPanel::Load(int formatCode) {
   EnsureFormatChoices(FSettings, FFormats, formatCode, FDialogs);
@@ -124,13 +176,7 @@ void TParameterPanel::Load(int formatCode) {
 void TParameterPanel::Fill(int formatCode) {
   FCode = formatCode;
   const std::string section = FormatSection(formatCode);
-  for (const auto& info : ComboTable) {
-    if (info.List == NoList) continue;
-    TChoiceList list = ReadChoiceList(FFormats, formatCode, static_cast<TFormatList>(info.List));
-    TComboModel& combo = Edit(info.Combo);
-    combo.SetItems(std::move(list.Items));
-    combo.Applies = combo.Enabled = list.Applies;
-  }
+  FillPanelLists(FCombos, FFormats, formatCode);
 
   TComboModel& zoom = Edit(TPanelCombo::Zoom);
   const std::string zoomWord = FSettings.ReadString(section, "paraZoom", "full");
@@ -156,19 +202,7 @@ void TParameterPanel::Fill(int formatCode) {
   }
   for (const TPanelCombo stored : StoredIndices)
     Edit(stored).SetItemIndex(FSettings.ReadInteger(section, IndexKeyOf(stored), 0));
-
-  // A side without encoders has nothing to choose: its five combos are disabled and greyed. A
-  // parameter the format does not have stays disabled on the other side too, or the user could type a
-  // value the format never takes.
-  const bool hasVideo = !Combo(TPanelCombo::VideoEncoder).Items.empty();
-  const bool hasAudio = !Combo(TPanelCombo::AudioEncoder).Items.empty();
-  for (const auto& info : ComboTable) {
-    TComboModel& combo = Edit(info.Combo);
-    const bool side = info.Video ? hasVideo : hasAudio;
-    combo.DropDownCount = static_cast<int>(combo.Items.size());
-    combo.Enabled = side && combo.Applies;
-    combo.Greyed = !side;
-  }
+  ApplyPanelSides(FCombos);
 }
 
 void TParameterPanel::Write(const std::string& key, const std::string& value) {
@@ -225,18 +259,13 @@ void TParameterPanel::TypeText(TPanelCombo combo, const std::string& text) {
 }
 
 bool TParameterPanel::KeyPress(TPanelCombo combo, char32_t key) {
-  const TComboModel& target = Combo(combo);
-  if (!target.Enabled) return false;
-  TKeyVerdict verdict;
-  if (combo == TPanelCombo::VideoSize)
-    verdict = VideoSizeKeyFilter(target.Text, key);
-  else if (combo == TPanelCombo::VideoBitRate || combo == TPanelCombo::AudioBitRate ||
-           combo == TPanelCombo::SampleRate)
-    verdict = NumericKeyFilter(key);
-  if (verdict.Accept) return true;
-  if (!verdict.Message.empty()) FDialogs.ShowMessage(verdict.Message, CaptionInputError);
-  FDialogs.Beep();
-  return false;
+  return FilterPanelKey(Combo(combo), combo, key, FDialogs);
+}
+
+TFieldExit TParameterPanel::LeaveField(TPanelCombo combo) {
+  TFieldExit exit;
+  if (combo == TPanelCombo::VideoSize) exit.Valid = cmbVideoSizeExit();
+  return exit;
 }
 
 void TParameterPanel::cmbVideoSizeSelect() {
@@ -365,8 +394,7 @@ void TParameterPanel::ApplyDefaults(int zoomIndex) {
     combo.DropDownCount = static_cast<int>(combo.Items.size());
   }
   for (const auto& info : ComboTable)
-    if (info.List != NoList)
-      Edit(info.Combo).SetItemIndex(ReadDefaultIndex(FFormats, FCode, ListOf(info.Combo)));
+    if (info.List != NoList) Edit(info.Combo).SetItemIndex(PanelDefaultIndex(FFormats, FCode, info.Combo));
   Edit(TPanelCombo::Zoom).SetItemIndex(zoomIndex);
 
   if (Active(TPanelCombo::VideoEncoder)) cmbVideoEncoderChange();

@@ -49,25 +49,65 @@ struct TComboModel {
   int IndexOf(const std::string& text) const;
 };
 
-class TParameterPanel {
+// What leaving a free-text field did.
+struct TFieldExit {
+  bool Valid = true;      // false: the text was no value (the message has been shown)
+  bool KeepFocus = false; // the field takes the focus back
+};
+
+// The ten combos as a panel's widgets bind to them: the main window's panel, which stores every
+// choice at once, and the settings editor, which stores on Ok.
+class TPanelModel {
+public:
+  virtual ~TPanelModel() = default;
+
+  // The combos of a format.
+  virtual void Load(int formatCode) = 0;
+  virtual const TComboModel& Combo(TPanelCombo combo) const = 0;
+  // What the user does. A disabled combo takes nothing.
+  // Choosing an item from the list.
+  virtual void SelectItem(TPanelCombo combo, int index) = 0;
+  // The text of a free-text combo changed by typing.
+  virtual void TypeText(TPanelCombo combo, const std::string& text) = 0;
+  // A key about to reach a free-text combo; false when the filter discards it (after the beep and,
+  // for the numeric fields, the message).
+  virtual bool KeyPress(TPanelCombo combo, char32_t key) = 0;
+  // Leaving a free-text field.
+  virtual TFieldExit LeaveField(TPanelCombo combo) = 0;
+  virtual void btnDefaultClick() = 0;
+};
+
+// A fresh set of the ten combos, in TPanelCombo order, with their names and free-text flags.
+std::vector<TComboModel> NewPanelCombos();
+// The nine lists of a format from the format file, each combo enabled when its list applies.
+void FillPanelLists(std::vector<TComboModel>& combos, const TIniFile& formats, int formatCode);
+// Drop-down counts, and each side's combos disabled and greyed when it has no encoder.
+void ApplyPanelSides(std::vector<TComboModel>& combos);
+// The format file's default item index of a combo with a list; 0 for the zoom.
+int PanelDefaultIndex(const TIniFile& formats, int formatCode, TPanelCombo combo);
+// The settings key of a list combo's item index, "iVideoSize"; nullptr for the zoom.
+const char* PanelIndexKey(TPanelCombo combo);
+// The typing filters of the free-text combos, with their beep and message.
+bool FilterPanelKey(const TComboModel& target, TPanelCombo combo, char32_t key, TAppDialogs& dialogs);
+
+class TParameterPanel : public TPanelModel {
 public:
   TParameterPanel(TIniFile& settings, const TIniFile& formats, TAppDialogs& dialogs);
 
   // The panel of a format (whenever edt1's text changes): EnsureFormatChoices first, then the
   // combos from both files.
-  void Load(int formatCode);
+  void Load(int formatCode) override;
   int FormatCode() const { return FCode; }
-  const TComboModel& Combo(TPanelCombo combo) const { return FCombos[static_cast<size_t>(combo)]; }
+  const TComboModel& Combo(TPanelCombo combo) const override { return FCombos[static_cast<size_t>(combo)]; }
 
-  // What the user does. A disabled combo takes nothing.
-  // Choosing an item from the list, then that combo's handler.
-  void SelectItem(TPanelCombo combo, int index);
-  // The text of a free-text combo changed by typing; the rate fields store it at once, the frame size
-  // when the field is left.
-  void TypeText(TPanelCombo combo, const std::string& text);
-  // A key about to reach a free-text combo; false when the filter discards it (after the beep and,
-  // for the numeric fields, the message).
-  bool KeyPress(TPanelCombo combo, char32_t key);
+  // Choosing an item runs that combo's handler.
+  void SelectItem(TPanelCombo combo, int index) override;
+  // The rate fields store the text at once, the frame size when the field is left.
+  void TypeText(TPanelCombo combo, const std::string& text) override;
+  bool KeyPress(TPanelCombo combo, char32_t key) override;
+  // The frame size is checked and stored; the rate fields were stored as they were typed. The
+  // focus moves on.
+  TFieldExit LeaveField(TPanelCombo combo) override;
 
   // The handlers, named after their controls' events; each reads the combo as it stands.
   void cmbVideoSizeSelect();
@@ -86,7 +126,7 @@ public:
   // The format file's defaults: four lists refilled, the nine default indices and zoom 0 set, then
   // every handler run so that each choice is stored, all in one replacement of the file. Combos that
   // are disabled or whose list is "null" are passed over: their parameter does not apply to this format.
-  void btnDefaultClick();
+  void btnDefaultClick() override;
 
 private:
   friend bool EnsureFormatChoices(TIniFile&, const TIniFile&, int, TAppDialogs&);

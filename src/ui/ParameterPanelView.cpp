@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -87,7 +88,7 @@ void ApplyGreyed(QComboBox& box, bool greyed, const QPalette& inherited) {
 
 } // namespace
 
-TParameterPanelView::TParameterPanelView(TParameterPanel& panel, QWidget* parent)
+TParameterPanelView::TParameterPanelView(TPanelModel& panel, QWidget* parent)
     : QWidget(parent), FPanel(panel) {
   grpbxVideo = new QGroupBox(QStringLiteral("Video Options"), this);
   grpbxVideo->setObjectName(QStringLiteral("grpbxVideo"));
@@ -108,6 +109,7 @@ TParameterPanelView::TParameterPanelView(TParameterPanel& panel, QWidget* parent
   groups->addWidget(grpbxVideo);
   groups->addWidget(grpbxAudio);
   auto* buttons = new QHBoxLayout;
+  FButtonRow = buttons;
   buttons->addStretch();
   buttons->addWidget(btnDefault);
   auto* layout = new QVBoxLayout(this);
@@ -191,12 +193,20 @@ void TParameterPanelView::Typed(TPanelCombo combo, const QString& text) {
 }
 
 bool TParameterPanelView::ValidateFrameSize() {
+  return LeaveField(TPanelCombo::VideoSize);
+}
+
+bool TParameterPanelView::LeaveField(TPanelCombo combo) {
   if (FValidating) return true;
   FValidating = true;
-  const bool valid = FPanel.cmbVideoSizeExit();
+  const TFieldExit exit = FPanel.LeaveField(combo);
   Refresh();
   FValidating = false;
-  return valid;
+  if (exit.KeepFocus) {
+    // After the focus change that left the field has finished.
+    QTimer::singleShot(0, Combo(combo), [box = Combo(combo)] { box->setFocus(Qt::OtherFocusReason); });
+  }
+  return exit.Valid;
 }
 
 void TParameterPanelView::btnDefaultClick() {
@@ -219,12 +229,12 @@ bool TParameterPanelView::eventFilter(QObject* watched, QEvent* event) {
     // A refused key never reaches the field; the model has beeped and said why.
     if (key && !FPanel.KeyPress(combo, *key)) return true;
   }
-  if (event->type() == QEvent::FocusOut && combo == TPanelCombo::VideoSize && watched == Combo(combo)) {
+  if (event->type() == QEvent::FocusOut && FPanel.Combo(combo).FreeText && watched == Combo(combo)) {
     // Opening its own list or another window is no leaving of the field.
     const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
     if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason &&
         !IsWithin(QApplication::focusWidget(), Combo(combo)))
-      ValidateFrameSize();
+      LeaveField(combo);
   }
   return QWidget::eventFilter(watched, event);
 }
