@@ -12,6 +12,7 @@
 #include "WinFileInfo.h"
 #include "WinPreference.h"
 #include "WinProgress.h"
+#include "WinSettings.h"
 #include "platform/ProgramPaths.h"
 #include "platform/WideString.h"
 
@@ -191,6 +192,16 @@ void TfrmMain::InfomationClick() {
 void TfrmMain::PreferenceClick() {
   TfrmPreference preferences(FSettings, FDialogs, FDesktop, this);
   preferences.exec();
+}
+
+void TfrmMain::SettingsClick() {
+  FDropDown->SaveFoldState();
+  TfrmSettings editor(FGlobal.Edition(), FSettings, FFormats, FDialogs, this);
+  if (editor.exec() != QDialog::Accepted) return;
+  if (editor.OutputFormatIndex() != FSettings.OutputFormat()) FSettings.SetOutputFormat(editor.OutputFormatIndex());
+  // The editor stored its format as the current one: the catalogue and the panel follow it.
+  FDropDown->Build();
+  FPanelView->Load(FSettings.FormatCode());
 }
 
 // ---- the preview ----

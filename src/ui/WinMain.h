@@ -101,6 +101,7 @@ private:
   void ShowErrorClick();
   void InfomationClick();
   void PreferenceClick();
+  void SettingsClick();
   void CheckCommand(void (TJobList::*command)());
   std::string ChooseFileToPlay();
   void PreviewRow(int row);

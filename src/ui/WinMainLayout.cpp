@@ -118,6 +118,7 @@ void TfrmMain::CreateControls() {
   connect(btnClear, &QPushButton::clicked, this, &TfrmMain::btnClearClick);
   connect(btnStart, &QPushButton::clicked, this, &TfrmMain::btnStartClick);
   connect(SpeedButton1, &QPushButton::clicked, this, &TfrmMain::btnStartClick);
+  connect(btnSettings, &QPushButton::clicked, this, &TfrmMain::SettingsClick);
   connect(btnStop, &QPushButton::clicked, this, &TfrmMain::btnStopClick);
   connect(btnPause, &QPushButton::clicked, this, &TfrmMain::btnPauseClick);
   connect(btnResume, &QPushButton::clicked, this, &TfrmMain::btnResumeClick);
@@ -144,7 +145,8 @@ void TfrmMain::CreateMenus() {
   file->setObjectName("File1");
   MakeAction(file, "Edit1", "&Add", &TfrmMain::btnAddClick);
   Start1 = MakeAction(file, "Start1", "&Start", &TfrmMain::btnStartClick);
-  MakeAction(file, "Settings1", "Se&ttings", nullptr)->setVisible(false);
+  // The output settings editor: its button stays out of sight, the menu entry is how it is reached.
+  MakeAction(file, "Settings1", "Se&ttings", &TfrmMain::SettingsClick);
   file->addSeparator();
   MakeAction(file, "Exit2", "&Exit", nullptr);
   connect(file->findChild<QAction*>("Exit2"), &QAction::triggered, this, &QWidget::close);

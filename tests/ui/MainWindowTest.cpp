@@ -14,12 +14,14 @@
 #include "WinFileInfo.h"
 #include "WinMain.h"
 #include "WinPreference.h"
+#include "WinSettings.h"
 #include "WinProgress.h"
 #include "media/FixtureMedia.h"
 #include "platform/WideString.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -297,6 +299,24 @@ TEST_F(MainWindowTest, ToolsPreferencesOpensThePreferencesOverTheSettings) {
   window->findChild<QAction*>("Preference1")->trigger();
   EXPECT_FALSE(jpgShown);
   EXPECT_NE(ReadText(SettingsFile).find("priority=1"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, TheSettingsEditorsFormatBecomesTheWindowsFormatOnOk) {
+  auto window = MakeWindow();
+  int chosen = -1;
+  QTimer::singleShot(0, window.get(), [&] {
+    auto* editor = window->findChild<TfrmSettings*>();
+    ASSERT_NE(editor, nullptr);
+    editor->Editor().ChooseFormat(206, "AC-3 Audio Codec (*.ac3)");
+    QTest::mouseClick(editor->findChild<QPushButton*>("btnOk"), Qt::LeftButton);
+    chosen = editor->ChosenCode();
+  });
+  window->findChild<QAction*>("Settings1")->trigger();
+  EXPECT_EQ(chosen, 206);
+  EXPECT_EQ(window->Settings().FormatCode(), 206);
+  EXPECT_EQ(window->findChild<QLineEdit*>("edt1")->text(), "AC-3 Audio Codec (*.ac3)");
+  EXPECT_FALSE(window->findChild<QComboBox*>("cmbVideoEncoder")->isEnabled());
+  EXPECT_EQ(window->findChild<QComboBox*>("cmbAudioEncoder")->currentText(), "ac-3");
 }
 
 // A picture of the main window in each theme with three rows and a picture in the preview, and of the
