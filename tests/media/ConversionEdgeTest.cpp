@@ -300,7 +300,9 @@ TEST_F(ConversionEdgeTest, AnInputStartTimeFindsThePicturesInEveryInputContainer
     ASSERT_TRUE(Convert(input.Input, "from.mkv", "t=0.4", "ss=0.6").Finished);
     const TCut cut = Measure("from.mkv");
     EXPECT_NEAR(static_cast<double>(cut.Pictures), input.Input == std::string("ntsc.avi") ? 12 : 10, 1);
-    if (input.FirstCounter >= 0) EXPECT_EQ(cut.FirstCounter, input.FirstCounter);
+    if (input.FirstCounter >= 0) {
+      EXPECT_EQ(cut.FirstCounter, input.FirstCounter);
+    }
     EXPECT_NEAR(cut.SoundLength, 0.4, SoundTolerance);
   }
 }

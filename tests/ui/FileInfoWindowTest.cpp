@@ -27,7 +27,9 @@ protected:
   std::string Edit(const char* name) {
     auto* edit = Window.findChild<QLineEdit*>(name);
     EXPECT_NE(edit, nullptr) << name;
-    if (edit) EXPECT_TRUE(edit->isReadOnly()) << name;
+    if (edit) {
+      EXPECT_TRUE(edit->isReadOnly()) << name;
+    }
     return edit ? edit->text().toStdString() : std::string();
   }
   std::string Label(const char* name) {
