@@ -50,8 +50,8 @@ using TFile = std::unique_ptr<FILE, int (*)(FILE*)>;
 // Compresses the picture into the open file; row holds one RGB scan line. Empty on success, else the
 // library's message.
 std::string Compress(FILE* file, const TBitmap& bitmap, int quality, JSAMPLE* row) {
-  jpeg_compress_struct info {};
-  TJpegError error {};
+  jpeg_compress_struct info{};
+  TJpegError error{};
   InstallErrorManager(error);
   info.err = &error.Manager;
   if (setjmp(error.Jump)) {
@@ -85,8 +85,8 @@ std::string Compress(FILE* file, const TBitmap& bitmap, int quality, JSAMPLE* ro
 
 // Reads the open file into rgb (width × height × 3 bytes, top row first).
 std::string Decompress(FILE* file, std::vector<JSAMPLE>& rgb, int& width, int& height) {
-  jpeg_decompress_struct info {};
-  TJpegError error {};
+  jpeg_decompress_struct info{};
+  TJpegError error{};
   InstallErrorManager(error);
   info.err = &error.Manager;
   if (setjmp(error.Jump)) {

@@ -183,7 +183,8 @@ TEST_F(SnapshotTest, AllFourFlagsWriteBothPicturesAsBmpThenJpeg) {
 
 TEST_F(SnapshotTest, TheFlagsChooseTheFilesAndOnlyOneCountsAsSet) {
   SetFlags(1, 1, 1, 0);
-  EXPECT_EQ(Take().Files, (std::vector<std::string>{InFolder("Snapshot_full.bmp"), InFolder("Snapshot_small.bmp")}));
+  EXPECT_EQ(Take().Files,
+            (std::vector<std::string>{InFolder("Snapshot_full.bmp"), InFolder("Snapshot_small.bmp")}));
   EXPECT_EQ(FolderEntries(Folder()), (std::set<std::string>{"Snapshot_full.bmp", "Snapshot_small.bmp"}));
 
   fs::remove_all(Folder());
@@ -274,8 +275,8 @@ TEST_F(SnapshotTest, AFailedWriteKeepsWhatWasWrittenAndTheLastSnapshotsFile) {
   EXPECT_EQ(result.Files, std::vector<std::string>{InFolder("Snapshot_full.jpg")});
   ExpectJpegHolds(InFolder("Snapshot_full.jpg"), FFull);
   // libjpeg's own words, after the file's name.
-  EXPECT_EQ(result.Error,
-            "Cannot write " + InFolder("Snapshot_small.jpg") + ": Output file write error --- out of disk space?");
+  EXPECT_EQ(result.Error, "Cannot write " + InFolder("Snapshot_small.jpg") +
+                              ": Output file write error --- out of disk space?");
   ASSERT_EQ(FDialogs.Messages.size(), 1u);
   EXPECT_EQ(FDialogs.Messages[0].Text, result.Error);
   EXPECT_EQ(FDialogs.Messages[0].Caption, "Warning");
@@ -306,7 +307,7 @@ TEST_F(SnapshotTest, SomethingElseInAFilesPlaceIsNotReplaced) {
   EXPECT_TRUE(fs::is_directory(InFolder("Snapshot_small.bmp")));
 }
 
-TEST(JpegFileTest, AFileThatIsNoJpegIsRefusedInTheLibrarysWords) {
+TEST(JpegFileTest, FilesThatCannotBeReadOrWrittenAreRefusedInWords) {
   TScratchFolder scratch("jpeg-file");
   TBitmap bitmap;
   bitmap.SetSize(3, 2);
@@ -316,16 +317,21 @@ TEST(JpegFileTest, AFileThatIsNoJpegIsRefusedInTheLibrarysWords) {
   EXPECT_EQ(error, "Cannot read " + notJpeg + ": Not a JPEG file: starts with 0x47 0x49");
   EXPECT_EQ(bitmap.Width(), 3);
 
-  const std::string truncated = scratch.File("cut.jpg");
-  FillQuarters(bitmap, 40, 30, {Red, Green, Blue, White});
-  ASSERT_TRUE(SaveJpeg(bitmap, truncated, 90, error)) << error;
-  fs::resize_file(truncated, 100);
-  TBitmap decoded;
-  // A cut file decodes with grey for what is missing, as the library does, or fails; it never ends
-  // the program.
-  if (!LoadJpeg(truncated, decoded, error)) {
-    EXPECT_NE(error, "");
+  // A header that claims 65000 × 65000 pixels is not believed: 12 GB would be asked for.
+  const std::string huge = scratch.File("huge.jpg");
+  FillQuarters(bitmap, 16, 16, {Red, Green, Blue, White});
+  ASSERT_TRUE(SaveJpeg(bitmap, huge, 50, error)) << error;
+  std::string bytes = ReadText(huge);
+  const size_t frame = bytes.find("\xFF\xC0");
+  ASSERT_NE(frame, std::string::npos);
+  for (const size_t at : {frame + 5, frame + 7}) {
+    bytes[at] = static_cast<char>(0xFD);
+    bytes[at + 1] = static_cast<char>(0xE8);
   }
+  scratch.Write("huge.jpg", bytes);
+  EXPECT_FALSE(LoadJpeg(huge, bitmap, error));
+  EXPECT_EQ(error, "Cannot read " + huge + ": the picture is too large");
+  EXPECT_EQ(bitmap.Width(), 16);
 
   EXPECT_FALSE(SaveJpeg(bitmap, scratch.File("missing/x.jpg"), 90, error));
   EXPECT_EQ(error, "Cannot write " + scratch.File("missing/x.jpg") + ": No such file or directory");
