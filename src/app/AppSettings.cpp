@@ -35,14 +35,18 @@ void TAppSettings::SetOutputDir(const std::string& folder) {
 }
 
 std::string TAppSettings::CheckOutputFolder(TAppDialogs& dialogs) {
-  std::string folder = OutputDir();
+  return CheckFolder(OutputDir(), dialogs, &TAppSettings::SetOutputDir);
+}
+
+std::string TAppSettings::CheckFolder(std::string folder, TAppDialogs& dialogs,
+                                      void (TAppSettings::*store)(const std::string&)) {
   if (folder.empty() || !MakeFolder(folder)) {
     const std::string fallback = DefaultOutputFolder();
     dialogs.ShowMessage("Cannot create output directory:" + folder + ".It will create default directory " +
                             fallback + "!",
                         CaptionWarning);
     MakeFolder(fallback);
-    SetOutputDir(fallback);
+    (this->*store)(fallback);
     folder = fallback;
   }
   return WithSeparator(folder);
@@ -130,6 +134,10 @@ std::string TAppSettings::SnapOutputDir() const {
 
 void TAppSettings::SetSnapOutputDir(const std::string& folder) {
   FIni.WriteString(SettingsSection, "SnapOutPutDir", folder.empty() ? DefaultOutputFolder() : folder);
+}
+
+std::string TAppSettings::CheckSnapOutputFolder(TAppDialogs& dialogs) {
+  return CheckFolder(SnapOutputDir(), dialogs, &TAppSettings::SetSnapOutputDir);
 }
 
 bool TAppSettings::SnapFullSize() const {

@@ -68,6 +68,9 @@ public:
 
   std::string SnapOutputDir() const;
   void SetSnapOutputDir(const std::string& folder);
+  // The snapshot folder, checked as the output folder is; the default folder is stored as
+  // "SnapOutPutDir" when the fallback fires.
+  std::string CheckSnapOutputFolder(TAppDialogs& dialogs);
   bool SnapFullSize() const;
   bool SnapSmallSize() const;
   bool SnapBmp() const;
@@ -82,6 +85,11 @@ public:
   void SetThreads(int threads);
 
 private:
+  // Makes folder with its parents; when it cannot be made, the warning, the default folder created
+  // and passed to store. The folder to write into, with a trailing "/".
+  std::string CheckFolder(std::string folder, TAppDialogs& dialogs,
+                          void (TAppSettings::*store)(const std::string&));
+
   TIniFile FIni;
 };
 
