@@ -8,6 +8,9 @@
 #include "ParameterPanelView.h"
 #include "PreviewPanel.h"
 #include "QtDialogs.h"
+#include "Snapshot.h"
+#include "SnapshotPictures.h"
+#include "VideoSurfaceWidget.h"
 #include "Themes.h"
 #include "WinFileInfo.h"
 #include "WinPreference.h"
@@ -226,6 +229,25 @@ void TfrmMain::PreviewRow(int row) {
   FList.Focus(row);
   FPreview->StopPreview();
   FPreview->Play(FList.Row(row).Record.SourceFile);
+}
+
+// ---- snapshots ----
+
+void TfrmMain::SnapPreview() {
+  const TBitmap* full = FPreview->Player().CurrentFrame();
+  if (!full || full->Width() <= 0) return;
+  // The small picture is the one shown: stretched to the picture area.
+  TBitmap small;
+  StretchBitmap(*full, FPreview->Surface().width(), FPreview->Surface().height(), small);
+  const TSnapshotResult result = TakeSnapshot(FSettings, FDialogs, *full, small);
+  if (result.Taken && result.Error.empty()) FDesktop.OpenFolder(result.Folder);
+}
+
+void TfrmMain::SnapRun() {
+  if (FPreviewBitmap.Width() <= 0 || !FProgress) return;
+  TBitmap small;
+  BitmapFromImage(FProgress->PreviewImage(), small);
+  TakeSnapshot(FSettings, FDialogs, FPreviewBitmap, small);
 }
 
 // ---- output folder, skin, about ----

@@ -59,6 +59,12 @@ public:
   void btnBrowsClick();
   void btnOpenClick();
   void ChooseSkin(int index);
+  void InfomationClick();
+  void PreferenceClick();
+  void SettingsClick();
+  // Snapshots of the preview (the folder opens afterwards) and of the run's latest picture.
+  void SnapPreview();
+  void SnapRun();
 
   TJobList& List() { return FList; }
   TFFmpegVCL& Component() { return CCAVC; }
@@ -99,9 +105,6 @@ private:
   void EditMenuPopup();
   void ListMenuPopup(const QPoint& globalPos);
   void ShowErrorClick();
-  void InfomationClick();
-  void PreferenceClick();
-  void SettingsClick();
   void CheckCommand(void (TJobList::*command)());
   std::string ChooseFileToPlay();
   void PreviewRow(int row);

@@ -138,6 +138,7 @@ void TfrmMain::CreateControls() {
   connect(lvFiles, &TJobListView::ContextMenuRequested, this, &TfrmMain::ListMenuPopup);
   connect(lvFiles, &TJobListView::DeleteRequested, this, &TfrmMain::btnRemoveClick);
   FPreview->ChooseFileToPlay = [this] { return ChooseFileToPlay(); };
+  connect(FPreview, &TPreviewPanel::SnapRequested, this, &TfrmMain::SnapPreview);
 }
 
 void TfrmMain::CreateMenus() {

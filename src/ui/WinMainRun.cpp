@@ -29,6 +29,7 @@ void TfrmMain::btnStartClick() {
     FProgress->OnPause = [this] { btnPauseClick(); };
     FProgress->OnResume = [this] { btnResumeClick(); };
     FProgress->OnStop = [this] { btnStopClick(); };
+    connect(FProgress, &TfrmProgress::SnapRequested, this, &TfrmMain::SnapRun);
   }
   FProgress->Prepare(static_cast<int>(FRun->StartTimeMap().size()));
   FProgress->SetPreviewSource(&FPreviewBitmap);

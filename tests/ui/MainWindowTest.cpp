@@ -12,6 +12,7 @@
 #include "PreviewPanel.h"
 #include "UiTestSupport.h"
 #include "WinFileInfo.h"
+#include "VideoSurfaceWidget.h"
 #include "WinMain.h"
 #include "WinPreference.h"
 #include "WinSettings.h"
@@ -317,6 +318,42 @@ TEST_F(MainWindowTest, TheSettingsEditorsFormatBecomesTheWindowsFormatOnOk) {
   EXPECT_EQ(window->findChild<QLineEdit*>("edt1")->text(), "AC-3 Audio Codec (*.ac3)");
   EXPECT_FALSE(window->findChild<QComboBox*>("cmbVideoEncoder")->isEnabled());
   EXPECT_EQ(window->findChild<QComboBox*>("cmbAudioEncoder")->currentText(), "ac-3");
+}
+
+TEST_F(MainWindowTest, SnapshotsOfThePreviewOpenTheirFolderAndThoseOfARunDoNot) {
+  auto window = MakeWindow(TEdition::Flv, "SnapOutPutDir=" + Folder.File("snaps") + "\nsnapJpg=0\n");
+  // Nothing playing: nothing written, nothing opened.
+  window->SnapPreview();
+  EXPECT_FALSE(std::filesystem::exists(Folder.File("snaps")));
+  EXPECT_TRUE(Desktop.Opened.empty());
+
+  window->Preview().Play(Fixture("steps.mp4"));
+  ASSERT_TRUE(WaitUntil([&] { return window->findChild<QLabel*>("lblTime")->text() >= "00:00:01"; }, 10000));
+  window->Preview().PauseClicked();
+  QTest::mouseClick(window->findChild<QWidget*>("imgbtnSnap"), Qt::LeftButton);
+  QImage full(QString::fromStdString(Folder.File("snaps/Snapshot_full.bmp")));
+  QImage small(QString::fromStdString(Folder.File("snaps/Snapshot_small.bmp")));
+  EXPECT_EQ(full.size(), QSize(320, 240));
+  EXPECT_EQ(small.size(), window->Preview().Surface().size());
+  EXPECT_FALSE(std::filesystem::exists(Folder.File("snaps/Snapshot_full.jpg")));
+  ASSERT_EQ(Desktop.Opened.size(), 1u);
+  EXPECT_EQ(Desktop.Opened[0], Folder.File("snaps") + "/");
+  window->Preview().StopPreview();
+
+  // During a run: the run's latest picture, and no folder opens.
+  std::filesystem::remove_all(Folder.File("snaps"));
+  AddThroughTheDialog(*window, Sources({"run.mp4"}, "steps.mp4"));
+  window->OnProgressShown = [&](TfrmProgress& progress) {
+    progress.findChild<QCheckBox*>("ckOpen")->setChecked(false);
+    ASSERT_TRUE(WaitUntil([&] { return window->PreviewBitmap().Width() > 0; }, 20000));
+    QTest::mouseClick(progress.findChild<QPushButton*>("btnPause"), Qt::LeftButton);
+    emit progress.SnapRequested();
+    QTest::mouseClick(progress.findChild<QPushButton*>("btnCancel"), Qt::LeftButton);
+  };
+  window->btnStartClick();
+  EXPECT_EQ(QImage(QString::fromStdString(Folder.File("snaps/Snapshot_full.bmp"))).size(), QSize(320, 240));
+  EXPECT_TRUE(std::filesystem::exists(Folder.File("snaps/Snapshot_small.bmp")));
+  EXPECT_EQ(Desktop.Opened.size(), 1u);
 }
 
 // A picture of the main window in each theme with three rows and a picture in the preview, and of the
