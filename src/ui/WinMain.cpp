@@ -201,7 +201,8 @@ void TfrmMain::SettingsClick() {
   FDropDown->SaveFoldState();
   TfrmSettings editor(FGlobal.Edition(), FSettings, FFormats, FDialogs, this);
   if (editor.exec() != QDialog::Accepted) return;
-  if (editor.OutputFormatIndex() != FSettings.OutputFormat()) FSettings.SetOutputFormat(editor.OutputFormatIndex());
+  if (editor.OutputFormatIndex() != FSettings.OutputFormat())
+    FSettings.SetOutputFormat(editor.OutputFormatIndex());
   // The editor stored its format as the current one: the catalogue and the panel follow it.
   FDropDown->Build();
   FPanelView->Load(FSettings.FormatCode());
