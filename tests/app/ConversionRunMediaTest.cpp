@@ -15,6 +15,7 @@
 #include "FFmpegLoader.h"
 #include "JobList.h"
 #include "JobListRows.h"
+#include "Preferences.h"
 #include "media/FixtureMedia.h"
 #include "media/ScriptedTask.h"
 #include "platform/Event.h"
@@ -210,6 +211,39 @@ TEST_F(ConversionRunThreadsTest, TheThreadsAndPrioritySettingsReachEveryTask) {
   };
   ASSERT_TRUE(run.Start());
   EXPECT_EQ(Component.ThreadPriority, tpLower);
+  ASSERT_TRUE(TMainThread::WaitServing(View.Over, 20000));
+  EXPECT_EQ(threadSettings, (std::vector<long>{2, 2}));
+}
+
+// What the preferences store is what the next run uses.
+TEST_F(ConversionRunThreadsTest, ThePriorityAndCoresStoredWithThePreferencesReachTheNextRun) {
+  TPreferences chosen = LoadPreferences(Settings);
+  chosen.Priority = 3;
+  chosen.Threads = 2;
+  ASSERT_TRUE(StorePreferences(Settings, chosen, Dialogs));
+  TConversionRun run(Component, Settings, FormatFile, Rows, View, Desktop, Dialogs);
+  std::vector<long> threadSettings;
+  View.OnFileDone = [&] {
+    const auto calls = Tasks.Made[threadSettings.size()]->Calls();
+    threadSettings.push_back(std::count(calls.begin(), calls.end(), "threads=2"));
+  };
+  ASSERT_TRUE(run.Start());
+  EXPECT_EQ(Component.ThreadPriority, tpLowest);
+  ASSERT_TRUE(TMainThread::WaitServing(View.Over, 20000));
+  EXPECT_EQ(threadSettings, (std::vector<long>{2, 2}));
+
+  // No priority chosen leaves the worker's as it was.
+  chosen.Priority = -1;
+  ASSERT_TRUE(StorePreferences(Settings, chosen, Dialogs));
+  View.Over.ResetEvent();
+  threadSettings.clear();
+  const size_t made = Tasks.Made.size();
+  View.OnFileDone = [&] {
+    const auto calls = Tasks.Made[made + threadSettings.size()]->Calls();
+    threadSettings.push_back(std::count(calls.begin(), calls.end(), "threads=2"));
+  };
+  ASSERT_TRUE(run.Start());
+  EXPECT_EQ(Component.ThreadPriority, tpLowest);
   ASSERT_TRUE(TMainThread::WaitServing(View.Over, 20000));
   EXPECT_EQ(threadSettings, (std::vector<long>{2, 2}));
 }
