@@ -17,6 +17,7 @@
 #include "WinPreference.h"
 #include "WinSettings.h"
 #include "WinProgress.h"
+#include "fixtures/FrameCounter.h"
 #include "media/FixtureMedia.h"
 #include "platform/WideString.h"
 
@@ -321,7 +322,7 @@ TEST_F(MainWindowTest, TheSettingsEditorsFormatBecomesTheWindowsFormatOnOk) {
 }
 
 TEST_F(MainWindowTest, SnapshotsOfThePreviewOpenTheirFolderAndThoseOfARunDoNot) {
-  auto window = MakeWindow(TEdition::Flv, "SnapOutPutDir=" + Folder.File("snaps") + "\nsnapJpg=0\n");
+  auto window = MakeWindow(TEdition::Flv, "SnapOutPutDir=" + Folder.File("snaps") + "\n");
   // Nothing playing: nothing written, nothing opened.
   window->SnapPreview();
   EXPECT_FALSE(std::filesystem::exists(Folder.File("snaps")));
@@ -330,12 +331,20 @@ TEST_F(MainWindowTest, SnapshotsOfThePreviewOpenTheirFolderAndThoseOfARunDoNot) 
   window->Preview().Play(Fixture("steps.mp4"));
   ASSERT_TRUE(WaitUntil([&] { return window->findChild<QLabel*>("lblTime")->text() >= "00:00:01"; }, 10000));
   window->Preview().PauseClicked();
+  Pump(200);
+  const int64_t shownAt = window->Preview().Player().CurrentPTS();
   QTest::mouseClick(window->findChild<QWidget*>("imgbtnSnap"), Qt::LeftButton);
-  QImage full(QString::fromStdString(Folder.File("snaps/Snapshot_full.bmp")));
+  const QImage full =
+      QImage(QString::fromStdString(Folder.File("snaps/Snapshot_full.bmp"))).convertToFormat(QImage::Format_BGR888);
   QImage small(QString::fromStdString(Folder.File("snaps/Snapshot_small.bmp")));
   EXPECT_EQ(full.size(), QSize(320, 240));
+  // The picture of the paused time: the clip's frame counter at 25 pictures a second.
+  const int counter = fixtures::ReadFrameCounterBGR(full.constBits(), static_cast<int>(full.bytesPerLine()),
+                                                    full.width(), full.height());
+  EXPECT_NEAR(counter, static_cast<double>(shownAt) * 25 / 1000000, 1.0) << shownAt;
   EXPECT_EQ(small.size(), window->Preview().Surface().size());
-  EXPECT_FALSE(std::filesystem::exists(Folder.File("snaps/Snapshot_full.jpg")));
+  EXPECT_EQ(QImage(QString::fromStdString(Folder.File("snaps/Snapshot_full.jpg"))).size(), QSize(320, 240));
+  EXPECT_EQ(QImage(QString::fromStdString(Folder.File("snaps/Snapshot_small.jpg"))).size(), small.size());
   ASSERT_EQ(Desktop.Opened.size(), 1u);
   EXPECT_EQ(Desktop.Opened[0], Folder.File("snaps") + "/");
   window->Preview().StopPreview();
