@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -54,7 +55,14 @@ TfrmSettings::TfrmSettings(TEdition edition, TAppSettings& settings, const TIniF
   FPanel->Refresh();
 }
 
-TfrmSettings::~TfrmSettings() = default;
+TfrmSettings::~TfrmSettings() {
+  // The panel and the drop-down work on the editor's model, which goes before the dialog's children
+  // would: focus leaving them while they are torn down must not reach a model that is gone.
+  const QPointer<QWidget> dropDown(FDropDown);
+  const QPointer<QWidget> panel(FPanel);
+  delete dropDown.data();
+  delete panel.data();
+}
 
 int TfrmSettings::ChosenCode() const {
   return FEditor.FormatCode();
