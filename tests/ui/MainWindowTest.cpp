@@ -334,8 +334,8 @@ TEST_F(MainWindowTest, SnapshotsOfThePreviewOpenTheirFolderAndThoseOfARunDoNot) 
   Pump(200);
   const int64_t shownAt = window->Preview().Player().CurrentPTS();
   QTest::mouseClick(window->findChild<QWidget*>("imgbtnSnap"), Qt::LeftButton);
-  const QImage full =
-      QImage(QString::fromStdString(Folder.File("snaps/Snapshot_full.bmp"))).convertToFormat(QImage::Format_BGR888);
+  const QImage full = QImage(QString::fromStdString(Folder.File("snaps/Snapshot_full.bmp")))
+                          .convertToFormat(QImage::Format_BGR888);
   QImage small(QString::fromStdString(Folder.File("snaps/Snapshot_small.bmp")));
   EXPECT_EQ(full.size(), QSize(320, 240));
   // The picture of the paused time: the clip's frame counter at 25 pictures a second.
