@@ -1,5 +1,6 @@
 #include "IniFile.h"
 
+#include "TemporaryFile.h"
 #include "platform/Convert.h"
 #include "platform/TextFile.h"
 
@@ -99,42 +100,28 @@ std::optional<std::string> Lookup(const std::vector<std::string>& lines, const s
   return ValueOf(lines[*line]);
 }
 
-// Writes the lines to a temporary file beside the target and renames it over the target. Empty on
-// success, else why not.
+// Writes the lines through a temporary file beside the target, renamed over it. Empty on success,
+// else why not.
 std::string ReplaceFile(const std::string& fileName, const std::vector<std::string>& lines) {
   std::string text;
   for (const auto& line : lines)
     text += line + "\n";
-  std::string temporary = fileName + ".XXXXXX";
-  const auto failure = [&](int error) {
-    return "Cannot write " + fileName + ": " + std::generic_category().message(error);
-  };
-  // A device or a pipe in the file's place is never replaced by a file of ours.
-  struct stat existing {};
-  const bool exists = stat(fileName.c_str(), &existing) == 0;
-  if (exists && !S_ISREG(existing.st_mode))
-    return "Cannot write " + fileName + ": " +
-           (S_ISDIR(existing.st_mode) ? "it is a folder" : "not a regular file");
-  const int fd = mkstemp(temporary.data());
-  if (fd < 0) return failure(errno);
-  const mode_t mode = exists ? existing.st_mode & 07777 : 0644;
-  fchmod(fd, mode);
-  size_t written = 0;
-  int error = 0;
-  while (written < text.size()) {
-    const ssize_t n = write(fd, text.data() + written, text.size() - written);
-    if (n <= 0) {
-      error = n < 0 ? errno : ENOSPC;
-      break;
+  return WriteThroughTemporary(fileName, [&text](const std::string& temporaryName) -> std::string {
+    const int fd = open(temporaryName.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) return std::generic_category().message(errno);
+    size_t written = 0;
+    int error = 0;
+    while (written < text.size()) {
+      const ssize_t n = write(fd, text.data() + written, text.size() - written);
+      if (n <= 0) {
+        error = n < 0 ? errno : ENOSPC;
+        break;
+      }
+      written += static_cast<size_t>(n);
     }
-    written += static_cast<size_t>(n);
-  }
-  if (error == 0 && fsync(fd) != 0) error = errno;
-  if (close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && rename(temporary.c_str(), fileName.c_str()) != 0) error = errno;
-  if (error == 0) return "";
-  unlink(temporary.c_str());
-  return failure(error);
+    if (close(fd) != 0 && error == 0) error = errno;
+    return error == 0 ? "" : std::generic_category().message(error);
+  });
 }
 
 } // namespace
