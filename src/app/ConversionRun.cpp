@@ -27,11 +27,6 @@ std::string TConversionRun::MakeOwnFolder(const std::string& folder) {
   return WithSeparator(folder);
 }
 
-bool HasSomethingToDraw(const TlvFilesRecord& row) {
-  return !row.MarkText.empty() || !row.MarkImage.empty() || row.Brightness != 255 || row.Contrast != 0 ||
-         row.Saturation != 255 || row.Exposure != 0;
-}
-
 TConversionRun::TConversionRun(TFFmpegVCL& component, TAppSettings& settings, const TIniFile& formats,
                                TRunRows& rows, TRunView& view, TDesktop& desktop, TAppDialogs& dialogs)
     : FComponent(component), FSettings(settings), FFormats(formats), FRows(rows), FView(view),
@@ -76,6 +71,7 @@ bool TConversionRun::Start() {
   FStartTimeMap.clear();
   FStartTimeMap.reserve(static_cast<size_t>(checked));
   FOutputPaths.clear();
+  FDrawings.clear();
   FFailures.clear();
   if (StopPreview) StopPreview();
   FComponent.ClearTasks();
@@ -94,6 +90,7 @@ bool TConversionRun::Start() {
     FComponent.ClearTasks();
     FStartTimeMap.clear();
     FOutputPaths.clear();
+    FDrawings.clear();
     FDialogs.ShowMessage(e.what(), CaptionInputError);
     return false;
   }
@@ -108,6 +105,16 @@ bool TConversionRun::Start() {
 bool TConversionRun::AddRow(int row, int formatCode, const std::string& folder,
                             const std::string& extension) {
   TlvFilesRecord& record = FRows.RowRecord(row);
+  // The row's edits as they are now, with its watermark image read once for the whole task.
+  std::unique_ptr<TRowDrawing> drawing;
+  if (Drawing && HasSomethingToDraw(record)) {
+    std::string error;
+    drawing = TRowDrawing::Make(record, *Drawing, error);
+    if (!drawing) {
+      RowFailed(row, error);
+      return false;
+    }
+  }
   TAVProbe& probe = FComponent.Probe();
   // A source that cannot be opened is reported for its own row and never built from another's data.
   if (!probe.LoadFile(NarrowToWide(record.SourceFile))) {
@@ -136,7 +143,7 @@ bool TConversionRun::AddRow(int row, int formatCode, const std::string& folder,
     return false;
   }
   // Only rows with something to draw pay for the picture's round trip through RGB.
-  output.HookEnabled = HasSomethingToDraw(record) && Decorator != nullptr;
+  output.HookEnabled = drawing != nullptr;
   if (!FComponent.SetOutputFile(task, NarrowToWide(outputPath), &output)) {
     RowFailed(row, FComponent.LastErrMsg());
     FComponent.RemoveTask(task);
@@ -144,6 +151,7 @@ bool TConversionRun::AddRow(int row, int formatCode, const std::string& folder,
   }
   FStartTimeMap.push_back(row);
   FOutputPaths.push_back(outputPath);
+  FDrawings.push_back(std::move(drawing));
   return true;
 }
 
@@ -168,10 +176,11 @@ void TConversionRun::OnProgress(const TProgressInfo& info) {
 }
 
 void TConversionRun::OnCustomHook(THookInfo& info) {
-  const int row = RowOfTask(info.TaskIndex);
-  if (row < 0 || !Decorator || !info.Bitmap) return;
+  if (RowOfTask(info.TaskIndex) < 0 || !info.Bitmap) return;
+  TRowDrawing* drawing = FDrawings[static_cast<size_t>(info.TaskIndex)].get();
+  if (!drawing) return;
   info.Bitmap->LockCanvas();
-  Decorator(FRows.RowRecord(row), *info.Bitmap);
+  drawing->Draw(*info.Bitmap);
   info.Bitmap->UnlockCanvas();
 }
 

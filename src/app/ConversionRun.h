@@ -19,6 +19,7 @@
 #include "AppSettings.h"
 #include "FFmpegVCL.h"
 #include "JobRecord.h"
+#include "RowDrawing.h"
 #include "RunText.h"
 
 namespace kavro {
@@ -66,12 +67,6 @@ public:
   virtual void PowerOff() = 0;
 };
 
-// Draws a row's watermark and colour effects onto a decoded picture; worker thread.
-using TFrameDecorator = std::function<void(const TlvFilesRecord& row, TBitmap& picture)>;
-
-// True when the row has text, an image or a colour effect to draw on its pictures.
-bool HasSomethingToDraw(const TlvFilesRecord& row);
-
 class TConversionRun {
 public:
   TConversionRun(TFFmpegVCL& component, TAppSettings& settings, const TIniFile& formats, TRunRows& rows,
@@ -94,7 +89,9 @@ public:
   std::function<void()> BeforeStart;
   // Stops the preview player.
   std::function<void()> StopPreview;
-  TFrameDecorator Decorator;
+  // What draws rows' watermarks and effects on their pictures; without it every row converts as if
+  // it had nothing to draw.
+  const TWatermarkTools* Drawing = nullptr;
 
   // Entry n: the row of task n.
   const std::vector<int>& StartTimeMap() const { return FStartTimeMap; }
@@ -125,6 +122,8 @@ private:
   // changed while tasks run.
   std::vector<int> FStartTimeMap;
   std::vector<std::string> FOutputPaths;
+  // Entry n: what task n draws, null when it draws nothing; each entry is used by its worker only.
+  std::vector<std::unique_ptr<TRowDrawing>> FDrawings;
   std::vector<std::pair<int, std::string>> FFailures;
   bool FRunning = false;
   // False once the run is destroyed; read by late terminations on the main thread.

@@ -1,6 +1,6 @@
 // TlvFilesRecord: the edits of one row of the job list. Made when a file is added, written by the
-// trim, crop and watermark editors on the owner's thread, read by the option builder and, during a
-// run, by the custom hook on the worker thread (the run keeps the list's commands out of reach then).
+// trim, crop and watermark editors on the owner's thread, read there by the option builder and by the
+// conversion run, which copies what its workers draw when it builds each task.
 #pragma once
 
 #include <cstdint>

@@ -21,6 +21,20 @@ public:
   virtual void DrawText(TBitmap& bitmap, const std::string& text, const TMarkFont& font, int x, int y) = 0;
 };
 
+// Reads a watermark image file as a 24-bit bitmap; the toolkit implements it.
+class TImageLoader {
+public:
+  virtual ~TImageLoader() = default;
+  // Null, with the reason in `error`, when the file cannot be read as a picture.
+  virtual std::shared_ptr<const TBitmap> LoadImage(const std::string& path, std::string& error) = 0;
+};
+
+// What drawing a watermark takes from the toolkit. Both are safe to use from any thread.
+struct TWatermarkTools {
+  TTextDrawer* Text = nullptr;
+  TImageLoader* Images = nullptr;
+};
+
 // What one frame needs, copied whole from a row or a dialog.
 struct TWatermarkValues {
   std::string Text;

@@ -57,6 +57,7 @@ TfrmMain::TfrmMain(const TGlobalObject& global, TAppDialogs* dialogs, TDesktop* 
   FRun = std::make_unique<TConversionRun>(CCAVC, FSettings, FFormats, FRows, view, FDesktop, FDialogs);
   FRun->BeforeStart = [this] { FPanelView->ValidateFrameSize(); };
   FRun->StopPreview = [this] { FPreview->StopPreview(); };
+  FRun->Drawing = &FDrawTools.Tools();
   if (!FPreview->Player().LoadLibraries(LibraryFolder()))
     FPreview->Log()->appendPlainText(QString::fromStdString(FPreview->Player().LastErrMsg()));
   ShowButtons({});

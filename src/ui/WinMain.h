@@ -18,6 +18,7 @@
 #include "JobList.h"
 #include "JobListRows.h"
 #include "ParameterPanel.h"
+#include "QtDrawTools.h"
 #include "platform/Bitmap.h"
 
 class QAction;
@@ -126,6 +127,7 @@ private:
   TParameterPanel FPanel;
   TJobList FList;
   TJobListRows FRows;
+  TQtDrawTools FDrawTools;
   std::unique_ptr<TConversionRun> FRun;
   TBitmap FPreviewBitmap;
   bool FShown = false;
