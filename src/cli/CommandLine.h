@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "WatermarkArguments.h"
+
 namespace kavro {
 
 struct TCommandFile {
@@ -26,6 +28,7 @@ struct TFormatRequest {
   std::string OutputFolder; // empty: the stored output folder
   bool AnswerYes = true;    // the answer to the program's questions
   std::vector<std::string> Files;
+  TWatermarkRequest Watermark; // drawn onto every file's pictures
 };
 
 struct TCommandLine {

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <optional>
+
 #include "ConsoleDialogs.h"
 #include "ConsoleProgress.h"
 #include "ConversionRun.h"
@@ -11,9 +13,12 @@
 #include "JobList.h"
 #include "Interrupts.h"
 #include "JobListRows.h"
+#include "OptionBuilder.h"
+#include "QtDrawTools.h"
 #include "platform/Event.h"
 #include "platform/MainThread.h"
 #include "platform/TextFile.h"
+#include "platform/WideString.h"
 
 namespace kavro {
 namespace {
@@ -46,6 +51,32 @@ public:
   void OpenFolder(const std::string&) override {}
   void PowerOff() override {}
 };
+
+// Gives every row the edits of the command line, placed on its own pictures' size; the drawing tools
+// are made only when there is something to draw. False when the watermark image cannot be read.
+bool ApplyWatermarks(TFFmpegVCL& component, const TWatermarkRequest& request, TJobList& list,
+                     std::optional<TQtDrawTools>& drawTools) {
+  TlvFilesRecord probeRow;
+  ApplyWatermark(request, 0, 0, probeRow);
+  if (!HasSomethingToDraw(probeRow)) return true;
+  drawTools.emplace();
+  if (!request.Image.empty()) {
+    std::string reason;
+    if (!drawTools->Tools().Images->LoadImage(request.Image, reason)) {
+      std::fprintf(stderr, "Cannot read the watermark image %s: %s\n", request.Image.c_str(), reason.c_str());
+      return false;
+    }
+  }
+  TAVProbe& probe = component.Probe();
+  for (int row = 0; row < list.Count(); ++row) {
+    TlvFilesRecord& record = list.Row(row).Record;
+    TSourceFacts facts;
+    if (probe.LoadFile(NarrowToWide(record.SourceFile))) facts = SourceFactsOf(probe);
+    probe.CloseFile();
+    ApplyWatermark(request, facts.Width, facts.Height, record);
+  }
+  return true;
+}
 
 } // namespace
 
@@ -110,6 +141,8 @@ int ConvertToFormat(TFFmpegVCL& component, const TFormatRequest& request,
       result = ExitFailed;
     }
   if (list.Empty()) return ExitFailed;
+  std::optional<TQtDrawTools> drawTools;
+  if (!ApplyWatermarks(component, request.Watermark, list, drawTools)) return ExitFailed;
 
   std::fprintf(stderr, "Converting to %d %s\n", format->Code, format->Name.c_str());
   TEvent over;
@@ -118,6 +151,7 @@ int ConvertToFormat(TFFmpegVCL& component, const TFormatRequest& request,
   TJobListRows rows(list);
   TConversionRun run(component, settings, formats, rows, view, desktop, dialogs);
   run.FormatCode = format->Code;
+  if (drawTools) run.Drawing = &drawTools->Tools();
   if (!request.OutputFolder.empty()) run.OutputFolder = request.OutputFolder;
   {
     const TWatchedStage watched;

@@ -35,7 +35,7 @@ void PrintUsage(FILE* to) {
       "Usage: kavro-convert [input options] -i INPUT [[input options] -i INPUT ...]\n"
       "                     [output options] OUTPUT [[output options] OUTPUT ...] [-- next conversion ...]\n"
       "       kavro-convert --format CODE|NAME [--edition flv|general] [--settings FILE] [--out DIR]\n"
-      "                     [--yes|--no] FILE...\n"
+      "                     [--yes|--no] [edits] FILE...\n"
       "       kavro-convert --list-formats [--edition flv|general]\n"
       "       kavro-convert --info FILE...\n"
       "       kavro-convert --version | -h\n"
@@ -50,6 +50,7 @@ void PrintUsage(FILE* to) {
       "  --format    convert each file to a format of the catalogue, as the window would, with the\n"
       "              user's settings; --yes or --no answers the program's questions (default yes)\n",
       to);
+  std::fputs(WatermarkUsage, to);
 }
 
 void PrintVersions(TFFmpegVCL& component) {

@@ -68,5 +68,62 @@ TEST(CommandLine, ModesAndUsageErrors) {
   EXPECT_EQ(error, "--info needs at least one file");
 }
 
+TEST(CommandLine, WatermarkEditsTakeTheDialogsRangesAndSpellings) {
+  const TCommandLine line = Parse(
+      {"--format",     "0",       "--text",         "Hi",     "--font",       "DejaVu Sans,24,bold,strikeout",
+       "--text-color", "#FF8000", "--text-at",      "10%,80", "--image",      "logo.png",
+       "--image-at",   "50%,50%", "--alpha",        "0",      "--style",      "2",
+       "--brightness", "512",     "--contrast",     "-100",   "--saturation", "0",
+       "--exposure",   "-255",    "--effects-over", "both",   "a.avi"});
+  const TWatermarkRequest& edit = line.FormatRequest.Watermark;
+  EXPECT_EQ(edit.Text, "Hi");
+  EXPECT_EQ(edit.Font.Name, "DejaVu Sans");
+  EXPECT_EQ(edit.Font.Size, 24);
+  EXPECT_TRUE(edit.Font.Bold && edit.Font.StrikeOut && !edit.Font.Italic && !edit.Font.Underline);
+  EXPECT_EQ(edit.Font.Color, 0x000080FFu); // 0x00BBGGRR
+  EXPECT_EQ(line.FormatRequest.Files, std::vector<std::string>{"a.avi"});
+  // Positions come from each file's own picture size, truncated as the dialog does.
+  TlvFilesRecord row;
+  ApplyWatermark(edit, 333, 201, row);
+  EXPECT_EQ(row.TextX, 33);
+  EXPECT_EQ(row.TextY, 160);
+  EXPECT_EQ(row.TextVertPos, 80);
+  EXPECT_EQ(row.ImageX, 166);
+  EXPECT_EQ(row.ImageY, 100);
+  EXPECT_EQ(row.ImageAlpha, 0);
+  EXPECT_EQ(row.TransparentStyle, 2);
+  EXPECT_EQ(row.Brightness, 512);
+  EXPECT_EQ(row.Contrast, -100);
+  EXPECT_EQ(row.Saturation, 0);
+  EXPECT_EQ(row.Exposure, -255);
+  EXPECT_TRUE(row.ProcessText && row.ProcessImage);
+
+  // Just outside each range, and malformed values, are refused with the option's name.
+  for (const auto& [option, value] :
+       std::vector<std::pair<std::string, std::string>>{{"--alpha", "256"},
+                                                        {"--style", "3"},
+                                                        {"--brightness", "-1"},
+                                                        {"--contrast", "101"},
+                                                        {"--saturation", "513"},
+                                                        {"--exposure", "-256"},
+                                                        {"--exposure", "1.5"},
+                                                        {"--text-at", "101%,0%"},
+                                                        {"--image-at", "5%"},
+                                                        {"--font", "Sans"},
+                                                        {"--font", "Sans,6"},
+                                                        {"--font", "Sans,12,heavy"},
+                                                        {"--text-color", "red"},
+                                                        {"--text-color", "#12345"},
+                                                        {"--effects-over", "all"},
+                                                        {"--image", ""}}) {
+    std::string error;
+    Parse({"--format", "0", option, value, "a.avi"}, &error);
+    EXPECT_NE(error.find(option), std::string::npos) << option << " " << value << ": " << error;
+  }
+  std::string error;
+  Parse({"--format", "0", "a.avi", "--text"}, &error);
+  EXPECT_EQ(error, "Missing argument for option --text");
+}
+
 } // namespace
 } // namespace kavro::test

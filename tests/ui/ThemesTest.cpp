@@ -83,8 +83,9 @@ TEST_F(ThemesTest, EachThemeIsTheColourOfItsName) {
     for (QPalette::ColorRole role : {QPalette::Button, QPalette::Window, QPalette::Highlight}) {
       const QColor colour = ThemePalette(index).color(role);
       if (hues[index][0] < 0 && hues[index][1] < 0) {
-        if (role != QPalette::Highlight)
+        if (role != QPalette::Highlight) {
           EXPECT_LE(colour.hslSaturation(), 20) << captions[index] << " " << role;
+        }
         continue;
       }
       const int hue = hues[index][0] < 0 && colour.hslHue() > 180 ? colour.hslHue() - 360 : colour.hslHue();

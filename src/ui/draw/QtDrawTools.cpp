@@ -2,6 +2,8 @@
 
 #include <QGuiApplication>
 
+#include <cstdio>
+
 namespace kavro {
 
 // Fonts and image readers need a Qt application; a program without windows gets one that never shows
@@ -16,7 +18,13 @@ struct TQtDrawTools::TOwnApplication {
 };
 
 TQtDrawTools::TQtDrawTools() {
-  if (!QCoreApplication::instance()) FApplication = std::make_unique<TOwnApplication>();
+  if (QCoreApplication::instance()) return;
+  // The toolkit's own notes (a missing runtime folder and the like) mean nothing to a user of a program
+  // without windows.
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(message));
+  });
+  FApplication = std::make_unique<TOwnApplication>();
 }
 
 TQtDrawTools::~TQtDrawTools() = default;
