@@ -14,16 +14,36 @@ void TPreviewTrackBar::SetThumbVisible(bool visible) {
   update();
 }
 
-void TPreviewTrackBar::paintEvent(QPaintEvent* event) {
-  if (FThumbVisible) {
-    QSlider::paintEvent(event);
-    return;
-  }
+void TPreviewTrackBar::SetSelection(int start, int end) {
+  if (start == FSelectionStart && end == FSelectionEnd) return;
+  FSelectionStart = start;
+  FSelectionEnd = end;
+  update();
+}
+
+void TPreviewTrackBar::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   QStyleOptionSlider option;
   initStyleOption(&option);
-  option.subControls &= ~QStyle::SC_SliderHandle;
+  option.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderTickmarks;
   option.activeSubControls = QStyle::SC_None;
+  style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
+  if (FSelectionEnd > FSelectionStart) {
+    // The band runs between the handle's centres at the two values.
+    const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+    const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+    const int span = groove.width() - handle.width();
+    const auto at = [&](int value) {
+      return groove.left() + handle.width() / 2 +
+             QStyle::sliderPositionFromValue(minimum(), maximum(), value, span, option.upsideDown);
+    };
+    const int left = at(FSelectionStart);
+    painter.fillRect(QRect(left, groove.center().y() - 2, at(FSelectionEnd) - left, 5),
+                     palette().highlight());
+  }
+  if (!FThumbVisible) return;
+  initStyleOption(&option);
+  option.subControls = QStyle::SC_SliderHandle;
   style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
 }
 

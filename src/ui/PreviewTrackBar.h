@@ -1,6 +1,7 @@
 // TPreviewTrackBar: a horizontal track bar for preview positions and volumes. It can hide its thumb
-// (a file without a known length has no position to show) and tells when the left mouse button that
-// moved it is released, so its owner can act on the final position only.
+// (a file without a known length has no position to show), shows a selected range on its groove, and
+// tells when the left mouse button that moved it is released, so its owner can act on the final
+// position only.
 // GUI thread only.
 #pragma once
 
@@ -16,6 +17,10 @@ public:
 
   bool ThumbVisible() const { return FThumbVisible; }
   void SetThumbVisible(bool visible);
+  // The range drawn on the groove, in the bar's values; empty when end is not after start.
+  void SetSelection(int start, int end);
+  int SelectionStart() const { return FSelectionStart; }
+  int SelectionEnd() const { return FSelectionEnd; }
 
 signals:
   void Released();
@@ -26,6 +31,8 @@ protected:
 
 private:
   bool FThumbVisible = true;
+  int FSelectionStart = 0;
+  int FSelectionEnd = 0;
 };
 
 } // namespace kavro
