@@ -303,6 +303,8 @@ void TfrmWaterMark::Connect() {
   connect(chkProcessText, &QCheckBox::toggled, this, [this] { EffectSliderChange(); });
   connect(chkProcessImage, &QCheckBox::toggled, this, [this] { EffectSliderChange(); });
 
+  // The edit is narrow: the whole path shows as its hint.
+  connect(edtAddImage, &QLineEdit::textChanged, edtAddImage, &QLineEdit::setToolTip);
   connect(btnBrows, &QPushButton::clicked, this, &TfrmWaterMark::btnBrowsClick);
   connect(btnClearText, &QPushButton::clicked, this, &TfrmWaterMark::btnClearTextClick);
   connect(btnClearImage, &QPushButton::clicked, this, &TfrmWaterMark::btnClearImageClick);
@@ -329,6 +331,7 @@ void TfrmWaterMark::ShowEditor() {
   setSlider(trcTextHoriz, edtTextHoriz, FEditor.TextHorz());
   setSlider(trcTextVert, edtTextVert, FEditor.TextVert());
   edtAddImage->setText(QString::fromStdString(FEditor.ImagePath()));
+  edtAddImage->setToolTip(edtAddImage->text());
   setSlider(trcImageHoriz, edtImageHoriz, FEditor.ImageHorz());
   setSlider(trcImageVert, edtImageVert, FEditor.ImageVert());
   setSlider(trcImageAlpha, edtImageAlpha, FEditor.ImageAlpha());

@@ -16,6 +16,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -175,7 +176,12 @@ TEST_F(WaterMarkDialogTest, ControlsShowTheRowAndTheSlidersFollowTextAndImage) {
 }
 
 TEST_F(WaterMarkDialogTest, OkStoresTheSliderPercentsAndThePositionsOfTheLastPlayedFrame) {
+  // A picture that went missing is named when the dialog opens, and Ok keeps its path.
+  const std::string gone = Folder.File("gone.bmp");
+  Row.MarkImage = gone;
   ShowAndPlay();
+  ASSERT_EQ(Dialogs.Messages.size(), 1u);
+  EXPECT_NE(Dialogs.Messages.front().Text.find(gone), std::string::npos) << Dialogs.Messages.front().Text;
   QTest::keyClicks(Child<QLineEdit>("edtFont"), "Mark");
   Child<QSlider>("trcTextHoriz")->setValue(50);
   Child<QSlider>("trcTextVert")->setValue(25);
@@ -196,6 +202,34 @@ TEST_F(WaterMarkDialogTest, OkStoresTheSliderPercentsAndThePositionsOfTheLastPla
   EXPECT_EQ(Row.TextVertPos, 25);
   EXPECT_EQ(Row.TextX, 160);
   EXPECT_EQ(Row.TextY, 60);
+  EXPECT_EQ(Row.MarkImage, gone);
+}
+
+TEST_F(WaterMarkDialogTest, TheTimeLabelsFollowAndTheEndRewindsPausedWithTheWatermarkKept) {
+  ShowAndPlay();
+  EXPECT_EQ(Child<QLabel>("lblLength")->text(), "Duration:    00:00:03.000");
+  EXPECT_TRUE(WaitUntil([&] { return Child<QLabel>("lblPTS")->text().startsWith("Time:    00:00:00."); }));
+  QTest::keyClicks(Child<QLineEdit>("edtFont"), "End");
+  auto* play = Child<QToolButton>("spdBtnPlay");
+  auto* pause = Child<QToolButton>("spdBtnPause");
+  auto* track = Child<QSlider>("trcPreview");
+  EXPECT_FALSE(play->isEnabled());
+  EXPECT_TRUE(pause->isEnabled());
+  EXPECT_TRUE(track->isEnabled());
+  ASSERT_TRUE(WaitUntil([&] { return play->isEnabled(); }, 15000));
+  EXPECT_FALSE(pause->isEnabled());
+  EXPECT_FALSE(track->isEnabled());
+  EXPECT_EQ(track->value(), 0);
+  EXPECT_TRUE(WaitUntil([&] { return Dialog->Preview().Player().State() == psPause; }));
+  EXPECT_TRUE(WaitUntil([&] { return Dialog->Preview().Player().CurrentPTS() < 500000; }));
+
+  // Play goes on from the start, still drawing the text.
+  QTest::mouseClick(play, Qt::LeftButton);
+  EXPECT_TRUE(pause->isEnabled());
+  EXPECT_TRUE(track->isEnabled());
+  const int seen = DrawnFrames();
+  EXPECT_TRUE(WaitUntil([&] { return DrawnFrames() > seen + 5; }));
+  EXPECT_EQ(Dialog->Editor().Text(), "End");
 }
 
 TEST_F(WaterMarkDialogTest, CancelAndClosingTheWindowStoreNothing) {
@@ -269,6 +303,11 @@ TEST_F(WaterMarkDialogTest, ThePreviewShowsTextImageAndEffectScreenshot) {
     return !shown.isNull() && LimePixels(shown, shown.rect()) > 20;
   }));
   Pump(100);
+  pages->setCurrentIndex(0);
+  SaveScreenshot(*Dialog, "TfrmWaterMark-AddText");
+  pages->setCurrentIndex(1);
+  SaveScreenshot(*Dialog, "TfrmWaterMark-AddImage");
+  pages->setCurrentIndex(2);
   SaveScreenshot(*Dialog, "TfrmWaterMark");
 }
 
