@@ -21,7 +21,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <iterator>
 
 namespace kavro {
 namespace {
