@@ -21,7 +21,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-
 namespace kavro {
 namespace {
 
