@@ -4,9 +4,7 @@
 #include <filesystem>
 
 namespace kavro {
-namespace {
 
-// Byte offset of the n-th character of UTF-8 text, or the text's size.
 size_t CharacterOffset(const std::string& text, size_t characters) {
   size_t offset = 0;
   for (; offset < text.size() && characters > 0; --characters) {
@@ -16,8 +14,6 @@ size_t CharacterOffset(const std::string& text, size_t characters) {
   }
   return offset;
 }
-
-} // namespace
 
 int ProgressPercent(int64_t current, int64_t total) {
   if (total <= 0 || current <= 0) return 0;

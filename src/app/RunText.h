@@ -20,6 +20,9 @@ struct TRunProgress {
   std::string RowText;
 };
 
+// Byte offset of the n-th character of UTF-8 text, or the text's size: where to cut without
+// splitting a character.
+size_t CharacterOffset(const std::string& text, size_t characters);
 // current × 100 div total, kept within 0 to 100; 0 while the total is unknown (-1) or 0.
 int ProgressPercent(int64_t current, int64_t total);
 // The row caption when it has fewer than 51 characters, else its first 44, "..", and its extension.
