@@ -120,7 +120,10 @@ void TDialogPreview::PauseClicked() {
 }
 
 void TDialogPreview::ShowPlaying(bool playing) {
-  FPlaying = playing;
+  if (FPlaying != playing) {
+    FPlaying = playing;
+    emit PlayingChanged(playing);
+  }
   FPlayButton->setEnabled(!playing);
   FPauseButton->setEnabled(playing);
 }

@@ -47,10 +47,13 @@ public:
   int64_t Duration() const { return FDuration; }
   TFFPlayer& Player() { return FPlayer; }
   TVideoSurfaceWidget& Surface() { return *imgPreview; }
+  TPreviewTrackBar& TrackBar() { return *trcPreview; }
 
 signals:
   // The file played to its end and went back to its start, paused.
   void Rewound();
+  // Play or pause was pressed, the file opened, or it ended.
+  void PlayingChanged(bool playing);
 
 private:
   void FileOpened(int64_t duration, int& screenWidth, int& screenHeight);

@@ -16,6 +16,9 @@
 #include "WinPreference.h"
 #include "WinProgress.h"
 #include "WinSettings.h"
+#include "WinCrop.h"
+#include "WinTrim.h"
+#include "WinWaterMark.h"
 #include "platform/ProgramPaths.h"
 #include "platform/WideString.h"
 
@@ -161,11 +164,8 @@ void TfrmMain::UpdateListButtons() {
 void TfrmMain::EditMenuPopup() {
   const bool selected = !FList.Empty() && FList.SelectedIndex() >= 0;
   WaterMark1->setVisible(true);
-  for (QAction* item : {CheckAll1, UncheckAll1, ReserveCheck1, Check1, Uncheck1})
+  for (QAction* item : {CheckAll1, UncheckAll1, ReserveCheck1, Check1, Uncheck1, Crop1, Trim1, WaterMark1})
     item->setEnabled(selected);
-  // The editing dialogs are not part of this window yet.
-  for (QAction* item : {Crop1, Trim1, WaterMark1})
-    item->setEnabled(false);
 }
 
 void TfrmMain::ListMenuPopup(const QPoint& globalPos) {
@@ -174,8 +174,9 @@ void TfrmMain::ListMenuPopup(const QPoint& globalPos) {
   WaterMark2->setVisible(true);
   for (QAction* item : {Remove2, Clear2, Start2, Infomation1})
     item->setEnabled(selected && !FRun->Running());
+  // A running task draws the copy of the row it took at start, so editing meanwhile is safe.
   for (QAction* item : {Crop2, Trim2, WaterMark2})
-    item->setEnabled(false);
+    item->setEnabled(selected);
   ShowError1->setVisible(selected && !FList.Row(row).Error.empty());
   suiPopupMenu1->popup(globalPos);
 }
@@ -191,6 +192,34 @@ void TfrmMain::InfomationClick() {
   if (row < 0) return;
   if (!FFileInfo) FFileInfo = new TfrmFileInfo(this);
   FFileInfo->ShowFor(FList.Row(row).Record.SourceFile);
+}
+
+int TfrmMain::RowToEdit() {
+  if (FList.Empty()) return -1;
+  if (FList.SelectedIndex() < 0) {
+    FList.Select(0);
+    lvFiles->SyncFromList();
+  }
+  FPreview->StopPreview();
+  return FList.SelectedIndex();
+}
+
+void TfrmMain::TrimClick() {
+  const int row = RowToEdit();
+  if (row >= 0 && TfrmTrim::Edit(this, FList.Row(row), FDrawTools.Tools(), LibraryFolder())) ListChanged();
+}
+
+void TfrmMain::CropClick() {
+  const int row = RowToEdit();
+  if (row >= 0 && TfrmCrop::Edit(this, FList.Row(row).Record, FDrawTools.Tools(), LibraryFolder()))
+    ListChanged();
+}
+
+void TfrmMain::WaterMarkClick() {
+  const int row = RowToEdit();
+  if (row >= 0 &&
+      TfrmWaterMark::Edit(this, FList.Row(row).Record, FDialogs, FDrawTools.Tools(), LibraryFolder()))
+    ListChanged();
 }
 
 void TfrmMain::PreferenceClick() {

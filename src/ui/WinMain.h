@@ -61,6 +61,10 @@ public:
   void btnOpenClick();
   void ChooseSkin(int index);
   void InfomationClick();
+  // The editing dialogs, on the selected row (row 0 when none is selected).
+  void TrimClick();
+  void CropClick();
+  void WaterMarkClick();
   void PreferenceClick();
   void SettingsClick();
   // Snapshots of the preview (the folder opens afterwards) and of the run's latest picture.
@@ -114,6 +118,8 @@ private:
   void RestoreGeometry();
   void SaveGeometry();
   std::wstring LibraryFolder() const;
+  // The row an editing dialog opens on, selected, with the preview stopped; -1 for an empty list.
+  int RowToEdit();
 
   const TGlobalObject& FGlobal;
   std::unique_ptr<TAppDialogs> FOwnDialogs;

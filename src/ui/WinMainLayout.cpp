@@ -169,9 +169,9 @@ void TfrmMain::CreateMenus() {
   connect(Uncheck1, &QAction::triggered, this, [this] { CheckCommand(&TJobList::UncheckFocused); });
   Edit2->addSeparator();
   // The editing dialogs come with their own windows; until then their entries stay disabled.
-  Trim1 = MakeAction(Edit2, "Trim1", "&Trim", nullptr);
-  Crop1 = MakeAction(Edit2, "Crop1", "&Crop", nullptr);
-  WaterMark1 = MakeAction(Edit2, "WaterMark1", "&Video Effect && Water Mark", nullptr);
+  Trim1 = MakeAction(Edit2, "Trim1", "&Trim", &TfrmMain::TrimClick);
+  Crop1 = MakeAction(Edit2, "Crop1", "&Crop", &TfrmMain::CropClick);
+  WaterMark1 = MakeAction(Edit2, "WaterMark1", "&Video Effect && Water Mark", &TfrmMain::WaterMarkClick);
   connect(Edit2, &QMenu::aboutToShow, this, &TfrmMain::EditMenuPopup);
 
   QMenu* tools = menuBar()->addMenu("&Tools");
@@ -198,9 +198,10 @@ void TfrmMain::CreateMenus() {
   Remove2 = MakeAction(suiPopupMenu1, "Remove2", "&Remove", &TfrmMain::btnRemoveClick);
   Clear2 = MakeAction(suiPopupMenu1, "Clear2", "&Clear", &TfrmMain::btnClearClick);
   suiPopupMenu1->addSeparator();
-  Trim2 = MakeAction(suiPopupMenu1, "Trim2", "&Trim", nullptr);
-  Crop2 = MakeAction(suiPopupMenu1, "Crop2", "&Crop", nullptr);
-  WaterMark2 = MakeAction(suiPopupMenu1, "WaterMark2", "&Video Effect && Water Mark", nullptr);
+  Trim2 = MakeAction(suiPopupMenu1, "Trim2", "&Trim", &TfrmMain::TrimClick);
+  Crop2 = MakeAction(suiPopupMenu1, "Crop2", "&Crop", &TfrmMain::CropClick);
+  WaterMark2 =
+      MakeAction(suiPopupMenu1, "WaterMark2", "&Video Effect && Water Mark", &TfrmMain::WaterMarkClick);
   Infomation1 = MakeAction(suiPopupMenu1, "Infomation1", "Video Infomation", &TfrmMain::InfomationClick);
   ShowError1 = MakeAction(suiPopupMenu1, "ShowError1", "Show Error", &TfrmMain::ShowErrorClick);
   suiPopupMenu1->addSeparator();

@@ -1,5 +1,6 @@
 #include "WinWaterMark.h"
 
+#include "ArrowSpinBox.h"
 #include "DialogPreview.h"
 
 #include <QCheckBox>
@@ -73,15 +74,6 @@ QLineEdit* MakeMirror(QWidget* parent, const char* name) {
   edit->setFixedWidth(44);
   edit->setAlignment(Qt::AlignRight);
   return edit;
-}
-
-// Typing is off; the arrows and the arrow keys still step the value.
-QSpinBox* MakeSpin(QWidget* parent, const char* name, int minimum, int maximum) {
-  auto* spin = Named(new QSpinBox(parent), name);
-  spin->setRange(minimum, maximum);
-  spin->setFixedWidth(70);
-  if (auto* edit = spin->findChild<QLineEdit*>()) edit->setReadOnly(true);
-  return spin;
 }
 
 void AddSliderRow(QGridLayout* grid, int row, const char* caption, QSlider* slider, QWidget* mirror,
@@ -210,10 +202,10 @@ void TfrmWaterMark::BuildEffectPage(QWidget* page) {
   trcContrast = MakeSlider(page, "trcContrast", -100, 100);
   trcSaturation = MakeSlider(page, "trcSaturation", 0, 512);
   trcExposure = MakeSlider(page, "trcExposure", -255, 512);
-  spedtBrightness = MakeSpin(page, "spedtBrightness", 0, 512);
-  spedtContrast = MakeSpin(page, "spedtContrast", -100, 100);
-  spedtSaturation = MakeSpin(page, "spedtSaturation", 0, 512);
-  spedtExposure = MakeSpin(page, "spedtExposure", -255, 512);
+  spedtBrightness = MakeArrowSpinBox(page, "spedtBrightness", 0, 512);
+  spedtContrast = MakeArrowSpinBox(page, "spedtContrast", -100, 100);
+  spedtSaturation = MakeArrowSpinBox(page, "spedtSaturation", 0, 512);
+  spedtExposure = MakeArrowSpinBox(page, "spedtExposure", -255, 512);
   chkProcessText = Named(new QCheckBox("Process  Added Text", page), "chkProcessText");
   chkProcessImage = Named(new QCheckBox("Process  Added Image", page), "chkProcessImage");
   btnReset = Named(new QPushButton("Reset", page), "btnReset");
