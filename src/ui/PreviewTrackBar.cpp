@@ -37,9 +37,13 @@ void TPreviewTrackBar::paintEvent(QPaintEvent*) {
       return groove.left() + handle.width() / 2 +
              QStyle::sliderPositionFromValue(minimum(), maximum(), value, span, option.upsideDown);
     };
+    // Taller than the groove and darker than its filled part, so the range reads as a range.
     const int left = at(FSelectionStart);
-    painter.fillRect(QRect(left, groove.center().y() - 2, at(FSelectionEnd) - left, 5),
-                     palette().highlight());
+    const QRect band(left, groove.center().y() - 4, at(FSelectionEnd) - left, 9);
+    const QColor colour = palette().color(QPalette::Highlight).darker(160);
+    painter.fillRect(band, colour);
+    painter.setPen(colour.darker(150));
+    painter.drawRect(band.adjusted(0, 0, -1, -1));
   }
   if (!FThumbVisible) return;
   initStyleOption(&option);
