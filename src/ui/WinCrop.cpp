@@ -135,7 +135,8 @@ void TfrmCrop::BuildLayout() {
   source->addWidget(lblSourceName, 1);
   auto* left = new QVBoxLayout;
   left->addWidget(imgPreview);
-  left->addWidget(FPreview);
+  left->addWidget(FPreview, 0, Qt::AlignTop);
+  left->addStretch(1);
   auto* right = new QVBoxLayout;
   right->addWidget(sizes);
   right->addStretch(1);
