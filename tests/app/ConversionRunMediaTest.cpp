@@ -16,6 +16,8 @@
 #include "JobList.h"
 #include "JobListRows.h"
 #include "Preferences.h"
+#include "fixtures/MediaReader.h"
+#include "fixtures/Tone.h"
 #include "media/FixtureMedia.h"
 #include "media/ScriptedTask.h"
 #include "platform/Event.h"
@@ -51,10 +53,13 @@ public:
 
 // A format of mp4 with MPEG-4 video and AAC at the picture's own size, and one whose DV encoder
 // cannot take the picture size chosen for it.
-constexpr const char* Formats = "[formatInfo1]\nFileExt=mp4\n\n[formatInfo2]\nFileExt=dv\n";
+constexpr const char* Formats =
+    "[formatInfo1]\nFileExt=mp4\n\n[formatInfo2]\nFileExt=dv\n\n[formatInfo3]\nFileExt=mkv\n";
 constexpr const char* Choices =
     "[formatInfo1]\nparaVideoEncoder=mpeg4\nparaVideoSize=160x120\nparaFrameRate=25\nparaAudioEncoder=aac\n"
-    "[formatInfo2]\nparaVideoEncoder=dvvideo\nparaVideoSize=640x480\nparaAudioEncoder=pcm_s16le\n";
+    "[formatInfo2]\nparaVideoEncoder=dvvideo\nparaVideoSize=640x480\nparaAudioEncoder=pcm_s16le\n"
+    "[formatInfo3]\nparaVideoEncoder=mpeg4\nparaVideoSize=320x240\nparaVideoBitRate=4000\nparaFrameRate=25\n"
+    "paraAudioEncoder=pcm_s16le\n";
 
 class ConversionRunMediaTest : public ::testing::Test {
 protected:
@@ -130,6 +135,80 @@ TEST_F(ConversionRunMediaTest, CheckedRowsBecomeTasksInListOrderAndReportToTheir
   EXPECT_EQ(Component.TasksCount(), 0);
   for (const std::string& output : Run.OutputPaths())
     EXPECT_TRUE(std::filesystem::exists(output)) << output;
+}
+
+// The pictures and sound of a converted file, as the trim and crop editors' checks need them.
+struct TConverted {
+  int Pictures = 0;
+  int FirstCounter = -1;
+  double FirstPitch = 0; // Hz, over the first half second of sound
+  double SoundSeconds = 0;
+};
+
+TConverted Examine(const std::string& file) {
+  TConverted result;
+  fixtures::TMediaReader reader;
+  std::string error;
+  EXPECT_TRUE(reader.Open(file, error)) << error;
+  const auto pictures = reader.ReadPictures(reader.BestStream(0), 1000);
+  result.Pictures = static_cast<int>(pictures.size());
+  if (!pictures.empty()) result.FirstCounter = pictures.front().Counter;
+  reader.Seek(0);
+  int rate = 0, channels = 0;
+  const std::vector<int16_t> sound = reader.ReadSound(reader.BestStream(1), 100, rate, channels);
+  if (rate > 0 && channels > 0) {
+    result.SoundSeconds = static_cast<double>(sound.size()) / channels / rate;
+    result.FirstPitch = fixtures::ToneFrequency(sound.data(), rate / 2, channels, 0, rate);
+  }
+  return result;
+}
+
+// The mean difference of the centre of a source picture and a whole converted picture of that size.
+double CentreDifference(const std::string& source, const std::string& converted, int picture) {
+  std::vector<uint8_t> pixels[2];
+  int widths[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    fixtures::TMediaReader reader;
+    std::string error;
+    EXPECT_TRUE(reader.Open(i == 0 ? source : converted, error)) << error;
+    const auto read = reader.ReadPictures(reader.BestStream(0), picture + 1, {0, 0, true});
+    if (static_cast<int>(read.size()) <= picture) return 255;
+    widths[i] = read.back().Width;
+    pixels[i] = reader.LastBgrPixels();
+  }
+  const int stride[2] = {(widths[0] * 3 + 3) & ~3, (widths[1] * 3 + 3) & ~3};
+  double sum = 0;
+  for (int y = 0; y < 120; ++y)
+    for (int x = 0; x < 160 * 3; ++x)
+      sum += std::abs(pixels[0][(y + 60) * stride[0] + 80 * 3 + x] - pixels[1][y * stride[1] + x]);
+  return sum / (120 * 160 * 3);
+}
+
+TEST_F(ConversionRunMediaTest, TrimmedAndCroppedRowsConvertToWhatTheEditorsShowed) {
+  // From the start mark for the marked length, pictures and sound alike.
+  Add({"steps.mp4"});
+  List.Row(0).Record.TrimStart = 1500000;
+  List.Row(0).Record.TrimLength = 2000000;
+  Run.FormatCode = 3;
+  RunToTheEnd();
+  ASSERT_EQ(Run.OutputPaths().size(), 1u);
+  const TConverted trimmed = Examine(Run.OutputPaths()[0]);
+  EXPECT_EQ(trimmed.Pictures, 50);
+  EXPECT_EQ(trimmed.FirstCounter, 38); // the first picture at or after 1.5 s
+  EXPECT_NEAR(trimmed.SoundSeconds, 2.0, 0.05);
+  EXPECT_NEAR(trimmed.FirstPitch, fixtures::StepFrequency(1), 15);
+
+  // The stored source margins cut the picture: a 160 x 120 centre of 320 x 240 at the output's size.
+  List.Clear();
+  View.Over.ResetEvent();
+  Add({"av.mp4"});
+  TlvFilesRecord& row = List.Row(0).Record;
+  row.CropLeft = row.CropRight = 80;
+  row.CropTop = row.CropBottom = 60;
+  Run.FormatCode = 1;
+  RunToTheEnd();
+  ASSERT_EQ(Run.OutputPaths().size(), 1u);
+  EXPECT_LT(CentreDifference(Fixture("av.mp4"), Run.OutputPaths()[0], 30), 12);
 }
 
 TEST_F(ConversionRunMediaTest, RowsThatCannotBeConvertedSayWhyAndTheOthersGoOn) {
