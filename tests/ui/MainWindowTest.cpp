@@ -16,6 +16,8 @@
 #include "WinMain.h"
 #include "WinPreference.h"
 #include "WinSettings.h"
+#include "DialogPreview.h"
+#include "WinTrim.h"
 #include "WinProgress.h"
 #include "fixtures/FrameCounter.h"
 #include "media/FixtureMedia.h"
@@ -287,6 +289,44 @@ TEST_F(MainWindowTest, TheContextMenuShowsTheSelectedRowsFileInformation) {
   });
   information->trigger();
   EXPECT_EQ(shown, "320x240");
+}
+
+TEST_F(MainWindowTest, TheEditingDialogsOpenOnTheSelectedRowAndTheirOkReachesTheList) {
+  auto window = MakeWindow();
+  AddThroughTheDialog(*window, {Fixture("audio.wav"), Fixture("av.mp4")});
+  window->List().Select(1);
+  window->ListView().SyncFromList();
+  // The menus enable them only with a row selected.
+  emit window->findChild<QMenu*>("Edit2")->aboutToShow();
+  for (const char* name : {"Trim1", "Crop1", "WaterMark1"})
+    EXPECT_TRUE(window->findChild<QAction*>(name)->isEnabled()) << name;
+
+  std::string opened;
+  QTimer::singleShot(0, window.get(), [&] {
+    auto* dialog = window->findChild<TfrmTrim*>();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return dialog->Preview().Player().CurrentPTS() > 1000000; }, 10000));
+    QTest::mouseClick(dialog->findChild<QPushButton*>("btnOk1"), Qt::LeftButton);
+    opened = dialog->findChild<QLabel*>("lblSourceName")->text().toStdString();
+    QTest::mouseClick(dialog->findChild<QPushButton*>("btnOk"), Qt::LeftButton);
+  });
+  window->findChild<QAction*>("Trim1")->trigger();
+  EXPECT_EQ(opened, Fixture("av.mp4"));
+  EXPECT_GT(window->List().Row(1).Record.TrimStart, 1000000);
+  EXPECT_EQ(window->List().Row(1).TrimmedLength, "1");
+  EXPECT_EQ(window->ListView().Model().index(1, 2).data().toString(), "1");
+
+  for (const char* name : {"Crop2", "WaterMark2"}) {
+    bool shown = false;
+    QTimer::singleShot(0, window.get(), [&] {
+      QDialog* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      shown = true;
+      dialog->reject();
+    });
+    window->findChild<QAction*>(name)->trigger();
+    EXPECT_TRUE(shown) << name;
+  }
 }
 
 TEST_F(MainWindowTest, ToolsPreferencesOpensThePreferencesOverTheSettings) {
