@@ -20,7 +20,10 @@ SDL_HitTestResult DragAnywhere(SDL_Window*, const SDL_Point*, void*) {
 bool StartVideo() {
   static std::once_flag once;
   static bool started = false;
-  std::call_once(once, [] { started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0; });
+  std::call_once(once, [] {
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1"); // the program's signals stay its own
+    started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  });
   return started;
 }
 

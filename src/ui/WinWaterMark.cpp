@@ -2,6 +2,7 @@
 
 #include "ArrowSpinBox.h"
 #include "DialogPreview.h"
+#include "QtTextDrawer.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -93,7 +94,9 @@ TfrmWaterMark::TfrmWaterMark(TlvFilesRecord& row, TAppDialogs& dialogs, const TW
   setModal(true);
   BuildLayout();
   resize(StartWidth, StartHeight);
-  FLoadError = FEditor.Load(row, suiFontCmb->itemText(0).toStdString());
+  // A row without text starts from the desktop's own sans-serif face rather than whatever face sorts
+  // first in the list.
+  FLoadError = FEditor.Load(row, TQtTextDrawer::FontFor(TMarkFont{}).family().toStdString());
   setWindowTitle(QString::fromStdString(WatermarkCaption(row.SourceFile)));
   ShowEditor();
   Connect();

@@ -2,6 +2,8 @@
 // start-paused, seeking, the end report, the frame hook, frame grabs and the aspect rules.
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <atomic>
 #include <chrono>
 #include <algorithm>
@@ -413,6 +415,17 @@ TEST_F(PlayerTest, ACostlyHookStillShowsPicturesInStepWithTheSound) {
   // At 70 ms each, at most 14 pictures a second can pass the hook; a frozen picture would show one
   // or two in all. Under a sanitizer on a loaded machine only about a third of them make it.
   EXPECT_GT(Surface.Count(), 8);
+  Player.Stop(true);
+}
+
+TEST_F(PlayerTest, APlayingFileLeavesTheProgramsSignalsAlone) {
+  // A windowed program that plays a preview must still end on SIGTERM.
+  ASSERT_TRUE(Player.Open(NarrowToWide(Fixture("av.mp4")), &Surface, true)) << Player.LastErrMsg();
+  for (int signal : {SIGINT, SIGTERM}) {
+    struct sigaction action {};
+    ASSERT_EQ(sigaction(signal, nullptr, &action), 0);
+    EXPECT_EQ(action.sa_handler, SIG_DFL) << signal;
+  }
   Player.Stop(true);
 }
 

@@ -105,6 +105,9 @@ bool TCustomPlayer::Open(const std::wstring& fileName, TDisplaySurface* surface,
   const bool ownWindow = !surface && !DisableDisplay;
   const Uint32 systems = SDL_INIT_EVENTS | SDL_INIT_TIMER | SDL_INIT_AUDIO | (ownWindow ? SDL_INIT_VIDEO : 0);
   FSdlSystems = systems;
+  // The program's own signals stay its own: SDL would otherwise turn SIGINT and SIGTERM into quit
+  // events that a program with other windows never reads, and could not be terminated.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(systems) != 0) {
     FSdlSystems = systems & ~SDL_INIT_AUDIO;
     if (SDL_InitSubSystem(FSdlSystems) != 0) {
