@@ -66,9 +66,9 @@ bool ParseCatalogueMode(const std::vector<std::string>& arguments, TCommandLine&
       request.AnswerYes = argument == "--yes";
     } else if (argument == "-loglevel") {
       if (!next(commandLine.LogLevel)) return false;
-    } else if (IsWatermarkOption(argument)) {
+    } else if (IsEditOption(argument)) {
       std::string value;
-      if (!next(value) || !ParseWatermarkOption(argument, value, request.Watermark, error)) return false;
+      if (!next(value) || !ParseEditOption(argument, value, request.Edits, error)) return false;
     } else {
       error = "Unknown option " + argument + " with --format";
       return false;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "WatermarkArguments.h"
+#include "EditArguments.h"
 
 namespace kavro {
 
@@ -28,7 +28,7 @@ struct TFormatRequest {
   std::string OutputFolder; // empty: the stored output folder
   bool AnswerYes = true;    // the answer to the program's questions
   std::vector<std::string> Files;
-  TWatermarkRequest Watermark; // drawn onto every file's pictures
+  TEditRequest Edits; // given to every file, as the editing dialogs would
 };
 
 struct TCommandLine {

@@ -54,26 +54,28 @@ public:
 
 // Gives every row the edits of the command line, placed on its own pictures' size; the drawing tools
 // are made only when there is something to draw. False when the watermark image cannot be read.
-bool ApplyWatermarks(TFFmpegVCL& component, const TWatermarkRequest& request, TJobList& list,
-                     std::optional<TQtDrawTools>& drawTools) {
+bool ApplyEditsToRows(TFFmpegVCL& component, const TEditRequest& request, TJobList& list,
+                      std::optional<TQtDrawTools>& drawTools) {
   TlvFilesRecord probeRow;
-  ApplyWatermark(request, 0, 0, probeRow);
-  if (!HasSomethingToDraw(probeRow)) return true;
-  drawTools.emplace();
-  if (!request.Image.empty()) {
+  ApplyEdits(request, 0, 0, probeRow);
+  if (HasSomethingToDraw(probeRow)) drawTools.emplace();
+  if (drawTools && !request.Image.empty()) {
     std::string reason;
     if (!drawTools->Tools().Images->LoadImage(request.Image, reason)) {
       std::fprintf(stderr, "Cannot read the watermark image %s: %s\n", request.Image.c_str(), reason.c_str());
       return false;
     }
   }
+  const bool cuts = request.TrimStart > 0 || request.TrimLength > 0 ||
+                    request.CropTop + request.CropLeft + request.CropBottom + request.CropRight > 0;
+  if (!drawTools && !cuts) return true;
   TAVProbe& probe = component.Probe();
   for (int row = 0; row < list.Count(); ++row) {
     TlvFilesRecord& record = list.Row(row).Record;
     TSourceFacts facts;
     if (probe.LoadFile(NarrowToWide(record.SourceFile))) facts = SourceFactsOf(probe);
     probe.CloseFile();
-    ApplyWatermark(request, facts.Width, facts.Height, record);
+    ApplyEdits(request, facts.Width, facts.Height, record);
   }
   return true;
 }
@@ -142,7 +144,7 @@ int ConvertToFormat(TFFmpegVCL& component, const TFormatRequest& request,
     }
   if (list.Empty()) return ExitFailed;
   std::optional<TQtDrawTools> drawTools;
-  if (!ApplyWatermarks(component, request.Watermark, list, drawTools)) return ExitFailed;
+  if (!ApplyEditsToRows(component, request.Edits, list, drawTools)) return ExitFailed;
 
   std::fprintf(stderr, "Converting to %d %s\n", format->Code, format->Name.c_str());
   TEvent over;

@@ -50,7 +50,7 @@ void PrintUsage(FILE* to) {
       "  --format    convert each file to a format of the catalogue, as the window would, with the\n"
       "              user's settings; --yes or --no answers the program's questions (default yes)\n",
       to);
-  std::fputs(WatermarkUsage, to);
+  std::fputs(EditUsage, to);
 }
 
 void PrintVersions(TFFmpegVCL& component) {

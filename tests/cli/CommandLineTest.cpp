@@ -68,14 +68,25 @@ TEST(CommandLine, ModesAndUsageErrors) {
   EXPECT_EQ(error, "--info needs at least one file");
 }
 
-TEST(CommandLine, WatermarkEditsTakeTheDialogsRangesAndSpellings) {
-  const TCommandLine line = Parse(
-      {"--format",     "0",       "--text",         "Hi",     "--font",       "DejaVu Sans,24,bold,strikeout",
-       "--text-color", "#FF8000", "--text-at",      "10%,80", "--image",      "logo.png",
-       "--image-at",   "50%,50%", "--alpha",        "0",      "--style",      "2",
-       "--brightness", "512",     "--contrast",     "-100",   "--saturation", "0",
-       "--exposure",   "-255",    "--effects-over", "both",   "a.avi"});
-  const TWatermarkRequest& edit = line.FormatRequest.Watermark;
+TEST(CommandLine, EditsTakeTheDialogsRangesAndSpellings) {
+  const TCommandLine line = Parse({"--format",       "0",
+                                   "--trim",         "1.5,2.25",
+                                   "--crop",         "3,4,5,6",
+                                   "--text",         "Hi",
+                                   "--font",         "DejaVu Sans,24,bold,strikeout",
+                                   "--text-color",   "#FF8000",
+                                   "--text-at",      "10%,80",
+                                   "--image",        "logo.png",
+                                   "--image-at",     "50%,50%",
+                                   "--alpha",        "0",
+                                   "--style",        "2",
+                                   "--brightness",   "512",
+                                   "--contrast",     "-100",
+                                   "--saturation",   "0",
+                                   "--exposure",     "-255",
+                                   "--effects-over", "both",
+                                   "a.avi"});
+  const TEditRequest& edit = line.FormatRequest.Edits;
   EXPECT_EQ(edit.Text, "Hi");
   EXPECT_EQ(edit.Font.Name, "DejaVu Sans");
   EXPECT_EQ(edit.Font.Size, 24);
@@ -84,7 +95,7 @@ TEST(CommandLine, WatermarkEditsTakeTheDialogsRangesAndSpellings) {
   EXPECT_EQ(line.FormatRequest.Files, std::vector<std::string>{"a.avi"});
   // Positions come from each file's own picture size, truncated as the dialog does.
   TlvFilesRecord row;
-  ApplyWatermark(edit, 333, 201, row);
+  ApplyEdits(edit, 333, 201, row);
   EXPECT_EQ(row.TextX, 33);
   EXPECT_EQ(row.TextY, 160);
   EXPECT_EQ(row.TextVertPos, 80);
@@ -97,25 +108,25 @@ TEST(CommandLine, WatermarkEditsTakeTheDialogsRangesAndSpellings) {
   EXPECT_EQ(row.Saturation, 0);
   EXPECT_EQ(row.Exposure, -255);
   EXPECT_TRUE(row.ProcessText && row.ProcessImage);
+  EXPECT_EQ(row.TrimStart, 1500000);
+  EXPECT_EQ(row.TrimLength, 2250000);
+  // Source margins are even, as the crop dialog stores them.
+  EXPECT_EQ((std::vector<int>{row.CropTop, row.CropLeft, row.CropBottom, row.CropRight}),
+            (std::vector<int>{2, 4, 4, 6}));
 
   // Just outside each range, and malformed values, are refused with the option's name.
-  for (const auto& [option, value] :
-       std::vector<std::pair<std::string, std::string>>{{"--alpha", "256"},
-                                                        {"--style", "3"},
-                                                        {"--brightness", "-1"},
-                                                        {"--contrast", "101"},
-                                                        {"--saturation", "513"},
-                                                        {"--exposure", "-256"},
-                                                        {"--exposure", "1.5"},
-                                                        {"--text-at", "101%,0%"},
-                                                        {"--image-at", "5%"},
-                                                        {"--font", "Sans"},
-                                                        {"--font", "Sans,6"},
-                                                        {"--font", "Sans,12,heavy"},
-                                                        {"--text-color", "red"},
-                                                        {"--text-color", "#12345"},
-                                                        {"--effects-over", "all"},
-                                                        {"--image", ""}}) {
+  for (const auto& [option, value] : std::vector<std::pair<std::string, std::string>>{
+           {"--alpha", "256"},        {"--style", "3"},
+           {"--brightness", "-1"},    {"--contrast", "101"},
+           {"--saturation", "513"},   {"--exposure", "-256"},
+           {"--exposure", "1.5"},     {"--text-at", "101%,0%"},
+           {"--image-at", "5%"},      {"--font", "Sans"},
+           {"--font", "Sans,6"},      {"--font", "Sans,12,heavy"},
+           {"--text-color", "red"},   {"--text-color", "#12345"},
+           {"--effects-over", "all"}, {"--image", ""},
+           {"--trim", "2"},           {"--trim", "-1,2"},
+           {"--trim", "a,b"},         {"--crop", "1,2,3"},
+           {"--crop", "1,2,x,4"}}) {
     std::string error;
     Parse({"--format", "0", option, value, "a.avi"}, &error);
     EXPECT_NE(error.find(option), std::string::npos) << option << " " << value << ": " << error;

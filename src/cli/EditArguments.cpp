@@ -1,6 +1,8 @@
-#include "WatermarkArguments.h"
+#include "EditArguments.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <sstream>
 #include <vector>
 
@@ -81,6 +83,43 @@ bool ReadFont(const std::string& text, TMarkFont& font, std::string& error) {
   return true;
 }
 
+// "START,LENGTH" in seconds, decimals allowed; a length of 0 keeps the rest of the file.
+bool ReadTrim(const std::string& text, TEditRequest& request, std::string& error) {
+  const std::vector<std::string> parts = Split(text, ',');
+  double values[2] = {-1, -1};
+  for (size_t i = 0; i < parts.size() && i < 2; ++i) {
+    char* end = nullptr;
+    values[i] = parts[i].empty() ? -1 : std::strtod(parts[i].c_str(), &end);
+    if (end == nullptr || *end != '\0' || !std::isfinite(values[i])) values[i] = -1;
+  }
+  constexpr double Longest = 1e7; // seconds; far beyond any recording
+  if (parts.size() != 2 || values[0] < 0 || values[1] < 0 || values[0] > Longest || values[1] > Longest) {
+    error = "--trim takes START,LENGTH in seconds (a length of 0 keeps the rest), not \"" + text + "\"";
+    return false;
+  }
+  request.TrimStart = std::llround(values[0] * 1e6);
+  request.TrimLength = std::llround(values[1] * 1e6);
+  return true;
+}
+
+// "TOP,LEFT,BOTTOM,RIGHT" in source pixels, stored even as the crop dialog stores them.
+bool ReadCrop(const std::string& text, TEditRequest& request, std::string& error) {
+  const std::vector<std::string> parts = Split(text, ',');
+  int values[4] = {};
+  bool good = parts.size() == 4;
+  for (size_t i = 0; good && i < 4; ++i)
+    good = ReadInteger(parts[i], values[i]) && values[i] >= 0 && values[i] <= 100000;
+  if (!good) {
+    error = "--crop takes TOP,LEFT,BOTTOM,RIGHT in pixels of the source, not \"" + text + "\"";
+    return false;
+  }
+  request.CropTop = values[0] & ~1;
+  request.CropLeft = values[1] & ~1;
+  request.CropBottom = values[2] & ~1;
+  request.CropRight = values[3] & ~1;
+  return true;
+}
+
 // "#RRGGBB" into the record's 0x00BBGGRR.
 bool ReadColour(const std::string& text, uint32_t& colour, std::string& error) {
   unsigned rgb = 0;
@@ -98,8 +137,10 @@ bool ReadColour(const std::string& text, uint32_t& colour, std::string& error) {
 
 } // namespace
 
-const char* const WatermarkUsage =
-    "  Edits for every file of --format (each as the watermark dialog would store it):\n"
+const char* const EditUsage =
+    "  Edits for every file of --format (each as the editing dialogs would store it):\n"
+    "  --trim START,LENGTH     seconds from START for LENGTH (0: to the end), decimals allowed\n"
+    "  --crop TOP,LEFT,BOTTOM,RIGHT   pixels of the source cut away (odd numbers drop to even)\n"
     "  --text TEXT             a text drawn onto the pictures\n"
     "  --font \"FACE,SIZE[,bold][,italic][,underline][,strikeout]\"   its font, size 7 to 70\n"
     "  --text-color #RRGGBB    its colour (default black)\n"
@@ -114,17 +155,19 @@ const char* const WatermarkUsage =
     "  --exposure -255-512     0 leaves it unchanged\n"
     "  --effects-over text|image|both   the text, the image or both are drawn first and take the effects\n";
 
-bool IsWatermarkOption(const std::string& name) {
+bool IsEditOption(const std::string& name) {
   for (const char* known :
-       {"--text", "--font", "--text-color", "--text-at", "--image", "--image-at", "--alpha", "--style",
-        "--brightness", "--contrast", "--saturation", "--exposure", "--effects-over"})
+       {"--trim", "--crop", "--text", "--font", "--text-color", "--text-at", "--image", "--image-at",
+        "--alpha", "--style", "--brightness", "--contrast", "--saturation", "--exposure", "--effects-over"})
     if (name == known) return true;
   return false;
 }
 
-bool ParseWatermarkOption(const std::string& name, const std::string& value, TWatermarkRequest& request,
-                          std::string& error) {
+bool ParseEditOption(const std::string& name, const std::string& value, TEditRequest& request,
+                     std::string& error) {
   const std::string bare = name.substr(2);
+  if (name == "--trim") return ReadTrim(value, request, error);
+  if (name == "--crop") return ReadCrop(value, request, error);
   if (name == "--text") {
     request.Text = value;
     return true;
@@ -160,9 +203,15 @@ bool ParseWatermarkOption(const std::string& name, const std::string& value, TWa
   return false;
 }
 
-void ApplyWatermark(const TWatermarkRequest& request, int width, int height, TlvFilesRecord& row) {
+void ApplyEdits(const TEditRequest& request, int width, int height, TlvFilesRecord& row) {
   // Positions as the dialog computes them from a frame of the file: truncated.
   const auto at = [](int size, int percent) { return size * percent / 100; };
+  row.TrimStart = request.TrimStart;
+  row.TrimLength = request.TrimLength;
+  row.CropTop = request.CropTop;
+  row.CropLeft = request.CropLeft;
+  row.CropBottom = request.CropBottom;
+  row.CropRight = request.CropRight;
   row.MarkText = request.Text;
   row.MarkFont = request.Font;
   row.TextHorzPos = request.TextHorzPos;
