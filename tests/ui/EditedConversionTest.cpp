@@ -1,6 +1,11 @@
-// A row's watermark and effects in real conversions: the window's run and kavro-convert draw the same
-// pictures, and the text and logo land where they were placed.
+// A row's edits in real conversions: a range marked and margins set in the dialogs, and a text and a
+// logo, convert to what was shown, and kavro-convert's edit options give the same pictures as the
+// window's run.
 #include <QImage>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -14,13 +19,17 @@
 #include "fixtures/MediaReader.h"
 #include "QtDrawTools.h"
 #include "UiTestSupport.h"
+#include "WinCrop.h"
+#include "WinTrim.h"
+#include "DialogPreview.h"
 #include "media/FixtureMedia.h"
 
 namespace kavro::test {
 namespace {
 
-// Format 0 of the general edition: MPEG-4 video at the clip's own size, 320x240.
+// Format 0 of the general edition: MPEG-4 video at the clip's own size, 320x240, 29.97 pictures a second.
 constexpr int FormatCode = 0;
+constexpr double FormatRate = 30000.0 / 1001;
 
 class TOverView : public TRunView {
 public:
@@ -50,10 +59,32 @@ TFrame FrameOf(const std::string& file, int index) {
   return {pictures.back().Width, pictures.back().Height, reader.LastBgrPixels()};
 }
 
-class WatermarkConversionTest : public ::testing::Test {
+// What the trim checks need of a converted file: its pictures and the length of its sound.
+struct TConverted {
+  int Pictures = 0;
+  int FirstCounter = -1;
+  double SoundSeconds = 0;
+};
+
+TConverted Examine(const std::string& file) {
+  TConverted result;
+  fixtures::TMediaReader reader;
+  std::string error;
+  EXPECT_TRUE(reader.Open(file, error)) << error;
+  const auto pictures = reader.ReadPictures(reader.BestStream(0), 1000);
+  result.Pictures = static_cast<int>(pictures.size());
+  if (!pictures.empty()) result.FirstCounter = pictures.front().Counter;
+  reader.Seek(0);
+  int rate = 0, channels = 0;
+  const std::vector<int16_t> sound = reader.ReadSound(reader.BestStream(1), 100, rate, channels);
+  if (rate > 0 && channels > 0) result.SoundSeconds = static_cast<double>(sound.size()) / channels / rate;
+  return result;
+}
+
+class EditedConversionTest : public ::testing::Test {
 protected:
-  WatermarkConversionTest()
-      : Folder("watermark-conversion"),
+  EditedConversionTest()
+      : Folder("edited-conversion"),
         SettingsFile(Folder.Write("settings.ini", "[settings]\nOutPutDir=" + Folder.File("run") +
                                                       "\nFormatCode=" + std::to_string(FormatCode) + "\n")),
         Settings(SettingsFile), Formats(std::string(KAVRO_DATA_SOURCE) + "/kavrovideoformat.ini"),
@@ -95,7 +126,7 @@ protected:
   TQtDrawTools Tools;
 };
 
-TEST_F(WatermarkConversionTest, TextAndLogoLandWhereTheyWerePlacedInTheConvertedPictures) {
+TEST_F(EditedConversionTest, TextAndLogoLandWhereTheyWerePlacedInTheConvertedPictures) {
   ASSERT_EQ(List.AddFiles({Fixture("av.mp4")}), 1);
   TlvFilesRecord& row = List.Row(0).Record;
   row.MarkText = "KAVRO";
@@ -135,11 +166,14 @@ TEST_F(WatermarkConversionTest, TextAndLogoLandWhereTheyWerePlacedInTheConverted
     EXPECT_NEAR(beside[channel], original[channel], 40) << channel;
 }
 
-TEST_F(WatermarkConversionTest, TheCommandLineDrawsWhatTheWindowsRunDraws) {
+TEST_F(EditedConversionTest, TheCommandLineConvertsWhatTheWindowsRunConverts) {
   const std::string logo = Logo("logo.png", qRgb(250, 250, 0));
-  // As the watermark dialog stores the edit for a 320 x 240 file: positions from the percents.
-  ASSERT_EQ(List.AddFiles({Fixture("av.mp4")}), 1);
+  // As the dialogs store the edits for a 320 x 240 file: positions from the percents, even margins.
+  ASSERT_EQ(List.AddFiles({Fixture("edit.mp4")}), 1);
   TlvFilesRecord& row = List.Row(0).Record;
+  row.TrimStart = 1000000;
+  row.TrimLength = 1500000;
+  row.CropTop = row.CropLeft = row.CropBottom = row.CropRight = 16;
   row.MarkText = "Batch";
   row.MarkFont = {"DejaVu Sans", 16, 0x0000FF00, false, true};
   row.TextHorzPos = 10, row.TextVertPos = 80, row.TextX = 32, row.TextY = 192;
@@ -153,18 +187,19 @@ TEST_F(WatermarkConversionTest, TheCommandLineDrawsWhatTheWindowsRunDraws) {
   const std::string throughRun = ConvertThroughTheRun();
   ASSERT_FALSE(throughRun.empty());
 
-  const std::string command = std::string(KAVRO_CONVERT) + " --format " + std::to_string(FormatCode) +
-                              " --edition general --settings '" + SettingsFile + "' --out '" +
-                              Folder.File("cli") +
-                              "' --text Batch --font 'DejaVu Sans,16,italic' --text-color '#00FF00'" +
-                              " --text-at 10%,80% --image '" + logo + "' --image-at 75%,10% --alpha 100" +
-                              " --style 2 --contrast 40 --exposure -60 --effects-over image '" +
-                              Fixture("av.mp4") + "' >/dev/null 2>&1";
+  const std::string command =
+      std::string(KAVRO_CONVERT) + " --format " + std::to_string(FormatCode) +
+      " --edition general --settings '" + SettingsFile + "' --out '" + Folder.File("cli") +
+      "' --trim 1,1.5 --crop 17,16,16,16 --text Batch --font 'DejaVu Sans,16,italic' --text-color '#00FF00'" +
+      " --text-at 10%,80% --image '" + logo + "' --image-at 75%,10% --alpha 100" +
+      " --style 2 --contrast 40 --exposure -60 --effects-over image '" + Fixture("edit.mp4") +
+      "' >/dev/null 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   const std::string throughCommandLine =
       Folder.File("cli") + "/" + std::filesystem::path(throughRun).filename().string();
 
-  for (int index : {5, 40}) {
+  EXPECT_NEAR(Examine(throughCommandLine).Pictures / FormatRate, 1.5, 0.1);
+  for (int index : {5, 30}) {
     const TFrame window = FrameOf(throughRun, index);
     const TFrame command = FrameOf(throughCommandLine, index);
     ASSERT_EQ(window.Pixels.size(), command.Pixels.size());
@@ -175,7 +210,64 @@ TEST_F(WatermarkConversionTest, TheCommandLineDrawsWhatTheWindowsRunDraws) {
   }
 }
 
-TEST_F(WatermarkConversionTest, ALogoThatCannotBeReadFailsItsRowByNameAndTheOthersConvert) {
+TEST_F(EditedConversionTest, ARangeMarkedInTheTrimDialogConvertsToJustThatRange) {
+  ASSERT_EQ(List.AddFiles({Fixture("edit.mp4")}), 1); // 10 s
+  {
+    TfrmTrim dialog(List.Row(0), Tools.Tools(), L"LibAV");
+    dialog.show();
+    TFFPlayer& player = dialog.Preview().Player();
+    ASSERT_TRUE(WaitUntil([&] { return player.IsOpen(); }));
+    QTest::mouseClick(dialog.findChild<QToolButton*>("imgbtnpause"), Qt::LeftButton);
+    // Each mark where a seek of the paused player landed.
+    for (const auto& [position, button] : {std::pair{2000000, "btnOk1"}, {5000000, "btnOk2"}}) {
+      player.Seek(0, true, position);
+      ASSERT_TRUE(WaitUntil([&] { return std::llabs(player.CurrentPTS() - position) < 20000; }))
+          << player.CurrentPTS();
+      QTest::mouseClick(dialog.findChild<QPushButton*>(button), Qt::LeftButton);
+    }
+    QTest::mouseClick(dialog.findChild<QPushButton*>("btnOk"), Qt::LeftButton);
+  }
+  EXPECT_NEAR(List.Row(0).Record.TrimStart, 2000000, 20000);
+  EXPECT_NEAR(List.Row(0).Record.TrimLength, 3000000, 40000);
+  EXPECT_EQ(List.Row(0).TrimmedLength, "3");
+
+  const TConverted converted = Examine(ConvertThroughTheRun());
+  EXPECT_NEAR(converted.Pictures / FormatRate, 3.0, 0.1);
+  EXPECT_NEAR(converted.SoundSeconds, 3.0, 0.1);
+  EXPECT_EQ(converted.FirstCounter, 50); // the picture of 2.0 s
+}
+
+TEST_F(EditedConversionTest, MarginsSetInTheCropDialogCutTheBorderAwayAndKeepTheCounter) {
+  ASSERT_EQ(List.AddFiles({Fixture("edit.mp4")}), 1); // a 16-pixel red border
+  TlvFilesRecord& row = List.Row(0).Record;
+  {
+    TfrmCrop dialog(row, Tools.Tools(), L"LibAV");
+    dialog.show();
+    ASSERT_TRUE(WaitUntil([&] { return dialog.Preview().Player().IsOpen(); }));
+    for (const char* name : {"spedUp", "spedLeft", "spedDown", "spedRight"})
+      dialog.findChild<QSpinBox*>(name)->setValue(20);
+    QTest::mouseClick(dialog.findChild<QPushButton*>("btnOk"), Qt::LeftButton);
+  }
+  // 20 preview pixels of a picture shown at 336 x 251: 19 source pixels, stored even.
+  EXPECT_EQ((std::vector<int>{row.CropTop, row.CropLeft, row.CropBottom, row.CropRight}),
+            (std::vector<int>{18, 18, 18, 18}));
+
+  const std::string output = ConvertThroughTheRun();
+  const TFrame picture = FrameOf(output, 60);
+  ASSERT_GT(picture.Width, 0);
+  // The border's pure red along the picture's edges, where it was.
+  int red = 0;
+  for (int y = 0; y < picture.Height; ++y)
+    for (int x = 0; x < picture.Width; ++x) {
+      const bool edge = x < 4 || y < 4 || x >= picture.Width - 4 || y >= picture.Height - 4;
+      const uint8_t* p = picture.At(x, y);
+      red += edge && p[2] > 200 && p[1] < 50 && p[0] < 50;
+    }
+  EXPECT_EQ(red, 0);
+  EXPECT_EQ(Examine(output).FirstCounter, 0);
+}
+
+TEST_F(EditedConversionTest, ALogoThatCannotBeReadFailsItsRowByNameAndTheOthersConvert) {
   ASSERT_EQ(List.AddFiles({Fixture("av.mp4"), Fixture("av.avi")}), 2);
   const std::string notAPicture = Folder.Write("logo.png", "not a picture");
   List.Row(0).Record.MarkImage = notAPicture;
