@@ -23,9 +23,14 @@ int ProgressPercent(int64_t current, int64_t total) {
 }
 
 std::string ShortFileLabel(const std::string& caption) {
-  if (CharacterOffset(caption, 51) == caption.size()) return caption;
+  if (CharacterOffset(caption, 50) == caption.size()) return caption;
   return caption.substr(0, CharacterOffset(caption, 44)) + ".." +
          std::filesystem::path(caption).extension().string();
+}
+
+std::string ShortSourceLabel(const std::string& path) {
+  const std::string label = ShortFileLabel(path);
+  return label == path ? label : label + "  ";
 }
 
 TRunProgress ProgressTexts(const TProgressInfo& info, int row, int taskCount, const std::string& caption) {

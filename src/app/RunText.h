@@ -27,6 +27,8 @@ size_t CharacterOffset(const std::string& text, size_t characters);
 int ProgressPercent(int64_t current, int64_t total);
 // The row caption when it has fewer than 51 characters, else its first 44, "..", and its extension.
 std::string ShortFileLabel(const std::string& caption);
+// The same followed by two spaces when shortened: the source label of the trim and crop dialogs.
+std::string ShortSourceLabel(const std::string& path);
 TRunProgress ProgressTexts(const TProgressInfo& info, int row, int taskCount, const std::string& caption);
 
 } // namespace kavro

@@ -175,8 +175,7 @@ void TfrmCrop::showEvent(QShowEvent* event) {
 void TfrmCrop::OpenPreview() {
   cmbZoom->setCurrentIndex(CropZoomIndex(FRow.ZoomMode));
   const std::string& source = FRow.SourceFile;
-  const std::string label = ShortFileLabel(source);
-  lblSourceName->setText(Text(label == source ? label : label + "  "));
+  lblSourceName->setText(Text(ShortSourceLabel(source)));
   lblSourceName->setToolTip(Text(source));
   std::string error;
   if (!FPreview->Open(source, FLibraryFolder, error)) {

@@ -131,8 +131,7 @@ void TfrmTrim::showEvent(QShowEvent* event) {
 
 void TfrmTrim::OpenPreview() {
   const std::string& source = FRow.Record.SourceFile;
-  const std::string label = ShortFileLabel(source);
-  lblSourceName->setText(Text(label == source ? label : label + "  "));
+  lblSourceName->setText(Text(ShortSourceLabel(source)));
   lblSourceName->setToolTip(Text(source));
   std::string error;
   if (!FPreview->Open(source, FLibraryFolder, error)) {

@@ -1,6 +1,8 @@
 // The trim dialog's marks and what Ok stores.
 #include "TrimEditor.h"
 
+#include "RunText.h"
+
 #include <gtest/gtest.h>
 
 namespace kavro::test {
@@ -25,8 +27,12 @@ TEST(TrimEditor, OpeningShowsTheRowsMarksAndTheLengthBetweenThem) {
   // Hours are not wrapped at a day.
   row.TrimStart = 0;
   row.TrimLength = 0;
-  editor.Open(row, 25 * 3600 * Second);
-  EXPECT_EQ(editor.EndText(), "25:00:00.000");
+  editor.Open(row, 90061001000);
+  EXPECT_EQ(editor.EndText(), "25:01:01.001");
+  // A long source name is cut to 44 characters, "..", its extension and two spaces.
+  const std::string longName = "/videos/" + std::string(39, 'a') + ".mkv"; // 51 characters
+  EXPECT_EQ(ShortSourceLabel(longName), longName.substr(0, 44) + "...mkv  ");
+  EXPECT_EQ(ShortSourceLabel(longName.substr(1)), longName.substr(1));
 }
 
 TEST(TrimEditor, MarksIgnoreTheStartAndTheLengthFollowsOnlyAValidRange) {
