@@ -1,6 +1,7 @@
 // The crop dialog on a playing clip: the picture fitted under the rectangle, the spin edits and the
 // rectangle in step, what Ok and Cancel store, a file without pictures, and a screenshot.
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
@@ -25,7 +26,8 @@ protected:
   void Show() {
     Dialog = std::make_unique<TfrmCrop>(Row, Tools.Tools(), L"LibAV");
     Dialog->show();
-    ASSERT_TRUE(WaitUntil([&] { return Dialog->Preview().Player().IsOpen(); }));
+    ASSERT_TRUE(WaitUntil([&] { return Dialog->Preview().Player().IsOpen(); }))
+        << Dialog->findChild<QLabel*>("lblSourceName")->text().toStdString();
   }
   QSpinBox* Spin(const char* name) { return Dialog->findChild<QSpinBox*>(name); }
   TCropMargins Spins() {

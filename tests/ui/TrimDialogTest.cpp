@@ -7,9 +7,13 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "DialogPreview.h"
 #include "PreviewTrackBar.h"
 #include "UiTestSupport.h"
+#include "WinCrop.h"
 #include "WinTrim.h"
 #include "draw/QtDrawTools.h"
 #include "media/FixtureMedia.h"
@@ -111,6 +115,50 @@ TEST_F(TrimDialogTest, TheEndOfTheFileRewindsPausedAndEmptiesTheRange) {
   EXPECT_TRUE(WaitUntil([&] { return Dialog->Preview().Player().CurrentPTS() > Second / 2; }, 10000));
   Dialog->reject();
   EXPECT_FALSE(Dialog->Preview().Player().IsOpen());
+}
+
+} // namespace
+} // namespace kavro::test
+
+namespace kavro::test {
+namespace {
+
+// The names of this process's threads but for Qt's pool of image workers, which idle on their own.
+std::vector<std::string> OwnThreads() {
+  std::vector<std::string> names;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::ifstream comm(task.path() / "comm");
+    std::string name;
+    std::getline(comm, name);
+    if (name != "Thread (pooled)") names.push_back(name);
+  }
+  return names;
+}
+
+TEST(EditingDialogCycles, BothDialogsOpenPlayCloseAndReopenTwentyTimesLeavingNoThread) {
+  TQtDrawTools tools;
+  TJobRow row;
+  row.Record.SourceFile = Fixture("av.mp4");
+  row.Record.MarkText = "cycle";
+  const size_t threadsBefore = OwnThreads().size();
+  const auto cycle = [](QDialog& dialog, TDialogPreview& preview) {
+    dialog.show();
+    ASSERT_TRUE(WaitUntil([&] { return preview.Player().CurrentPTS() > 0; }, 10000));
+    dialog.reject();
+    EXPECT_FALSE(preview.Player().IsOpen());
+  };
+  for (int i = 0; i < 20; ++i) {
+    SCOPED_TRACE(i);
+    {
+      TfrmTrim trim(row, tools.Tools(), L"LibAV");
+      cycle(trim, trim.Preview());
+    }
+    TfrmCrop crop(row.Record, tools.Tools(), L"LibAV");
+    cycle(crop, crop.Preview());
+  }
+  // The players' threads end with their dialogs.
+  EXPECT_TRUE(WaitUntil([&] { return OwnThreads().size() <= threadsBefore; }, 5000))
+      << ::testing::PrintToString(OwnThreads());
 }
 
 } // namespace
