@@ -22,7 +22,12 @@ void TEffectTables::Prepare(const TEffectValues& values) {
   FHasExposure = values.Exposure != 0;
   // Exposure first: the colour table takes it in.
   if (FHasExposure) BuildExposure(values.Exposure);
-  if (FHasColour) BuildColour(values.Brightness, values.Contrast, values.Saturation);
+  // Beyond this size brightness and saturation change no byte any more (every sum they make is
+  // clamped), while the products in their tables would overflow.
+  constexpr int Limit = 1 << 22;
+  if (FHasColour)
+    BuildColour(std::clamp(values.Brightness, -Limit, Limit), values.Contrast,
+                std::clamp(values.Saturation, -Limit, Limit));
 }
 
 void TEffectTables::BuildColour(int brightness, int contrast, int saturation) {

@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <numbers>
 #include <random>
 #include <set>
@@ -189,7 +190,7 @@ std::array<uint8_t, 3> ExpectedEffects(const uint8_t* pixel, const TEffectValues
     const double slope =
         contrast >= 1 ? 1.0 / std::cos(contrast * std::numbers::pi / 200.0) : std::cos(contrast * 0.015708);
     const auto t2 = [&](long j) {
-      const long k = std::clamp<long>((256 - e.Brightness + e.Brightness * j) / 256, 0, 255);
+      const long k = std::clamp<long>((256L - e.Brightness + e.Brightness * j) / 256, 0, 255);
       return static_cast<uint8_t>(std::clamp<long>(std::lround((k - 170) * slope + 170), 0, 255));
     };
     const auto q = [&](long i) { return ((i + 1) * e.Saturation) >> 8; };
@@ -225,9 +226,21 @@ TEST(WatermarkRendererTest, TheEffectPassGivesTheFormulasBytesForEveryValueSet) 
   ASSERT_GT(source.RowStride(), width * 3);
 
   const TEffectValues valueSets[] = {
-      {300, 20, 320, 40},    {0, -100, 0, -255}, {512, 100, 512, 512}, {255, 0, 255, 300},
-      {256, 0, 2048, 100},   {255, 37, 255, 0},  {128, -30, 400, -60}, {256, 0, 2049, 0},
-      {200, 50, 3000, -100}, {300, 10, -40, 20}, {-20, 0, 255, 0},     {255, 0, 0, 1},
+      {300, 20, 320, 40},
+      {0, -100, 0, -255},
+      {512, 100, 512, 512},
+      {255, 0, 255, 300},
+      {256, 0, 2048, 100},
+      {255, 37, 255, 0},
+      {128, -30, 400, -60},
+      {256, 0, 2049, 0},
+      {200, 50, 3000, -100},
+      {300, 10, -40, 20},
+      {-20, 0, 255, 0},
+      {255, 0, 0, 1},
+      // Values no dialog gives but a damaged list could hold: the bytes still follow the formulas.
+      {std::numeric_limits<int>::max(), 10, std::numeric_limits<int>::max(), 0},
+      {-std::numeric_limits<int>::max(), 0, -std::numeric_limits<int>::max(), 30},
   };
   TEffectTables tables;
   for (const TEffectValues& values : valueSets) {
