@@ -20,8 +20,14 @@ void TEffectTables::Prepare(const TEffectValues& values) {
   FBuilt = true;
   FHasColour = values.Brightness != 255 || values.Contrast != 0 || values.Saturation != 255;
   FHasExposure = values.Exposure != 0;
-  if (FHasColour) BuildColour(values.Brightness, values.Contrast, values.Saturation);
+  // Exposure first: the colour table takes it in.
   if (FHasExposure) BuildExposure(values.Exposure);
+  // Beyond this size brightness and saturation change no byte any more (every sum they make is
+  // clamped), while the products in their tables would overflow.
+  constexpr int Limit = 1 << 22;
+  if (FHasColour)
+    BuildColour(std::clamp(values.Brightness, -Limit, Limit), values.Contrast,
+                std::clamp(values.Saturation, -Limit, Limit));
 }
 
 void TEffectTables::BuildColour(int brightness, int contrast, int saturation) {
@@ -37,8 +43,15 @@ void TEffectTables::BuildColour(int brightness, int contrast, int saturation) {
   }
   for (int i = 0; i < 256; ++i)
     FSaturation[i] = ((i + 1) * saturation) >> 8;
-  for (int k = 0; k < static_cast<int>(FColour.size()); ++k)
-    FColour[k] = FBrightness[std::clamp(k - ColourOffset, 0, 255)];
+  if (saturation < 0 || saturation > MaxTabledSaturation) return;
+  for (int k = 0; k < static_cast<int>(FColour.size()); ++k) {
+    const uint8_t value = FBrightness[std::clamp(k - ColourOffset, 0, 255)];
+    FColour[k] = FHasExposure ? FExposure[value] : value;
+  }
+  for (int sum = 0; sum < static_cast<int>(FGreyShift.size()); ++sum) {
+    const int grey = sum / 3;
+    FGreyShift[sum] = static_cast<int16_t>(grey - FSaturation[grey] + ColourOffset);
+  }
 }
 
 void TEffectTables::BuildExposure(int exposure) {
@@ -51,35 +64,54 @@ void TEffectTables::BuildExposure(int exposure) {
 }
 
 void TEffectTables::Apply(TBitmap& bitmap) const {
-  if (FHasColour) ApplyColour(bitmap);
+  if (FHasColour && FValues.Saturation >= 0 && FValues.Saturation <= MaxTabledSaturation) {
+    ApplyColour(bitmap); // exposure included
+    return;
+  }
+  if (FHasColour) ApplyColourClamped(bitmap);
   if (FHasExposure) ApplyExposure(bitmap);
 }
 
 void TEffectTables::ApplyColour(TBitmap& bitmap) const {
-  // Saturation values beyond the dialog's range could push a sum outside the widened table.
-  const bool inRange = FValues.Saturation >= 0 && FValues.Saturation <= 2048;
-  const auto colour = [&](int sum) {
-    const int index = sum + ColourOffset;
-    return inRange ? FColour[index] : FBrightness[std::clamp(sum, 0, 255)];
-  };
+  // Local pointers: the pixel stores cannot change the tables, so the compiler need not reload them.
+  const int16_t* __restrict greyShift = FGreyShift.data();
+  const int* __restrict saturation = FSaturation.data();
+  const uint8_t* __restrict colour = FColour.data();
+  const int width = bitmap.Width();
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    uint8_t* __restrict pixel = bitmap.ScanLine(y);
+    for (int x = 0; x < width; ++x, pixel += 3) {
+      const int b = pixel[0], g = pixel[1], r = pixel[2];
+      // m + Q[v] for each channel v, with m = grey − Q[grey], read from one row of the table.
+      const uint8_t* shifted = colour + greyShift[b + g + r];
+      pixel[0] = shifted[saturation[b]];
+      pixel[1] = shifted[saturation[g]];
+      pixel[2] = shifted[saturation[r]];
+    }
+  }
+}
+
+// For saturation values outside the dialog's range, whose sums could leave the widened table.
+void TEffectTables::ApplyColourClamped(TBitmap& bitmap) const {
   for (int y = 0; y < bitmap.Height(); ++y) {
     uint8_t* pixel = bitmap.ScanLine(y);
     for (int x = 0; x < bitmap.Width(); ++x, pixel += 3) {
-      const int grey = (pixel[0] + pixel[1] + pixel[2]) / 3;
-      const int m = grey - FSaturation[grey];
-      pixel[0] = colour(m + FSaturation[pixel[0]]);
-      pixel[1] = colour(m + FSaturation[pixel[1]]);
-      pixel[2] = colour(m + FSaturation[pixel[2]]);
+      const long grey = (pixel[0] + pixel[1] + pixel[2]) / 3;
+      const long m = grey - FSaturation[grey];
+      pixel[0] = FBrightness[std::clamp<long>(m + FSaturation[pixel[0]], 0, 255)];
+      pixel[1] = FBrightness[std::clamp<long>(m + FSaturation[pixel[1]], 0, 255)];
+      pixel[2] = FBrightness[std::clamp<long>(m + FSaturation[pixel[2]], 0, 255)];
     }
   }
 }
 
 void TEffectTables::ApplyExposure(TBitmap& bitmap) const {
+  const uint8_t* __restrict exposure = FExposure.data();
   const int rowBytes = bitmap.Width() * 3;
   for (int y = 0; y < bitmap.Height(); ++y) {
-    uint8_t* row = bitmap.ScanLine(y);
+    uint8_t* __restrict row = bitmap.ScanLine(y);
     for (int i = 0; i < rowBytes; ++i)
-      row[i] = FExposure[row[i]];
+      row[i] = exposure[row[i]];
   }
 }
 

@@ -11,6 +11,11 @@ extern "C" {
 namespace kavro {
 namespace {
 
+// Same-size yuv420p <-> bgr24 of an even height takes the libraries' special converters (vectorised
+// to RGB) whatever filter is named, as long as accurate rounding is not asked for: about 0.3 + 1.2 ms
+// for a 720p picture, against 3.6 + 4.3 ms with accurate rounding, which only removes a darkening of
+// about 1.5 levels. The filter matters for the general scaler, which other formats and odd heights
+// take; bicubic keeps the chroma there closest to the exact conversion.
 constexpr int BicubicFlags = SWS_BICUBIC;
 
 } // namespace

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <numbers>
+#include <random>
 #include <set>
 #include <vector>
 
@@ -179,6 +182,88 @@ TEST(WatermarkRendererTest, ExposureTablesMatchTheirFormula) {
     ASSERT_EQ(after[i], tables.ExposureTable()[before[i]]) << i;
 }
 
+// The effects of one pixel byte by byte, straight from the formulas: colour adjustment, then exposure.
+std::array<uint8_t, 3> ExpectedEffects(const uint8_t* pixel, const TEffectValues& e) {
+  std::array<uint8_t, 3> result{pixel[0], pixel[1], pixel[2]};
+  if (e.Brightness != 255 || e.Contrast != 0 || e.Saturation != 255) {
+    const int contrast = e.Contrast == 100 ? 99 : e.Contrast;
+    const double slope =
+        contrast >= 1 ? 1.0 / std::cos(contrast * std::numbers::pi / 200.0) : std::cos(contrast * 0.015708);
+    const auto t2 = [&](long j) {
+      const long k = std::clamp<long>((256L - e.Brightness + e.Brightness * j) / 256, 0, 255);
+      return static_cast<uint8_t>(std::clamp<long>(std::lround((k - 170) * slope + 170), 0, 255));
+    };
+    const auto q = [&](long i) { return ((i + 1) * e.Saturation) >> 8; };
+    const long grey = (pixel[0] + pixel[1] + pixel[2]) / 3;
+    const long m = grey - q(grey);
+    for (int c = 0; c < 3; ++c)
+      result[c] = t2(std::clamp<long>(m + q(pixel[c]), 0, 255));
+  }
+  if (e.Exposure != 0)
+    for (uint8_t& v : result) {
+      const double x = e.Exposure;
+      const long c = std::lround(256.0 * (1.0 - std::exp(-x * v / 16384.0)));
+      v = static_cast<uint8_t>(
+          std::clamp<long>(x >= 0 ? v + ((c * (255 - v)) >> 8) : v - (((-c) * (255 - v)) >> 8), 0, 255));
+    }
+  return result;
+}
+
+// Every pixel of a random frame, the darkest and the brightest included, against the formulas, for
+// value sets across the dialog's ranges and beyond (where the pass must clamp rather than read past
+// its tables), with the row padding of an odd width left alone.
+TEST(WatermarkRendererTest, TheEffectPassGivesTheFormulasBytesForEveryValueSet) {
+  const int width = 61, height = 17;
+  TBitmap source;
+  source.SetSize(width, height);
+  std::mt19937 random(15);
+  for (int y = 0; y < height; ++y) {
+    for (int i = 0; i < source.RowStride(); ++i)
+      source.ScanLine(y)[i] = static_cast<uint8_t>(random());
+  }
+  std::fill_n(source.ScanLine(0), 3, 0);
+  std::fill_n(source.ScanLine(0) + 3, 3, 255);
+  ASSERT_GT(source.RowStride(), width * 3);
+
+  const TEffectValues valueSets[] = {
+      {300, 20, 320, 40},
+      {0, -100, 0, -255},
+      {512, 100, 512, 512},
+      {255, 0, 255, 300},
+      {256, 0, 2048, 100},
+      {255, 37, 255, 0},
+      {128, -30, 400, -60},
+      {256, 0, 2049, 0},
+      {200, 50, 3000, -100},
+      {300, 10, -40, 20},
+      {-20, 0, 255, 0},
+      {255, 0, 0, 1},
+      // Values no dialog gives but a damaged list could hold: the bytes still follow the formulas.
+      {std::numeric_limits<int>::max(), 10, std::numeric_limits<int>::max(), 0},
+      {-std::numeric_limits<int>::max(), 0, -std::numeric_limits<int>::max(), 30},
+  };
+  TEffectTables tables;
+  for (const TEffectValues& values : valueSets) {
+    TBitmap frame;
+    frame.SetSize(width, height);
+    for (int y = 0; y < height; ++y)
+      std::copy_n(source.ScanLine(y), source.RowStride(), frame.ScanLine(y));
+    tables.Prepare(values);
+    tables.Apply(frame);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const auto expected = ExpectedEffects(source.ScanLine(y) + x * 3, values);
+        for (int c = 0; c < 3; ++c)
+          ASSERT_EQ(frame.ScanLine(y)[x * 3 + c], expected[c])
+              << "values " << values.Brightness << "/" << values.Contrast << "/" << values.Saturation << "/"
+              << values.Exposure << " at " << x << "," << y << " channel " << c;
+      }
+      for (int i = width * 3; i < frame.RowStride(); ++i)
+        ASSERT_EQ(frame.ScanLine(y)[i], source.ScanLine(y)[i]) << "padding of row " << y;
+    }
+  }
+}
+
 TEST(WatermarkRendererTest, TheTablesFollowChangedValues) {
   TBitmap first, second;
   FillPattern(first, 10, 10);
@@ -281,6 +366,49 @@ TEST(WatermarkRendererTest, StyleTwoMultipliesAndStyleOneBlendsByAlpha) {
   FillSolid(frame, 6, 6, 200, 200, 200);
   BlendImage(frame, *image, 0, 0, 0, 1);
   EXPECT_EQ(At(frame, 5, 5)[2], 200);
+}
+
+// Every pair of frame and image bytes in both styles, at alphas across and beyond 0..255, with rows
+// whose length is no multiple of any vector width and an image cut off at the left and right.
+TEST(WatermarkRendererTest, TheBlendGivesTheFormulasBytesForEveryPairOfBytes) {
+  TBitmap image;
+  image.SetSize(256, 256);
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 256; ++x) {
+      uint8_t* pixel = image.ScanLine(y) + x * 3;
+      pixel[0] = static_cast<uint8_t>(y);
+      pixel[1] = static_cast<uint8_t>(255 - y);
+      pixel[2] = static_cast<uint8_t>(x ^ y);
+    }
+  const int frameWidth = 251, frameHeight = 256;
+  TBitmap source;
+  source.SetSize(frameWidth, frameHeight);
+  for (int y = 0; y < frameHeight; ++y)
+    for (int x = 0; x < frameWidth; ++x) {
+      uint8_t* pixel = source.ScanLine(y) + x * 3;
+      // Frame bytes 0..250 in the first channel and 5..255 in the second each meet every image byte.
+      pixel[0] = static_cast<uint8_t>(x);
+      pixel[1] = static_cast<uint8_t>(255 - x);
+      pixel[2] = static_cast<uint8_t>(7 * x + y);
+    }
+  for (int style : {1, 2}) {
+    for (int alpha : {-5, 0, 1, 127, 128, 254, 255, 256, 1000}) {
+      TBitmap frame;
+      frame.SetSize(frameWidth, frameHeight);
+      for (int y = 0; y < frameHeight; ++y)
+        std::copy_n(source.ScanLine(y), source.RowStride(), frame.ScanLine(y));
+      BlendImage(frame, image, -2, 0, alpha, style);
+      const int a = std::clamp(alpha, 0, 255);
+      for (int y = 0; y < frameHeight; ++y)
+        for (int x = 0; x < frameWidth; ++x)
+          for (int c = 0; c < 3; ++c) {
+            const int was = At(source, x, y)[c], in = At(image, x + 2, y)[c];
+            const int expected = style == 1 ? ((256 - a) * was + a * in) >> 8 : in * was / 255;
+            ASSERT_EQ(At(frame, x, y)[c], expected)
+                << "style " << style << " alpha " << alpha << " at " << x << "," << y << " channel " << c;
+          }
+    }
+  }
 }
 
 TEST(WatermarkRendererTest, TheFourOrdersGiveFourResults) {

@@ -16,6 +16,8 @@ thread_local size_t TSize = 0;
 thread_local int TSkip = 0;
 thread_local int TCount = 0;
 thread_local int TFailed = 0;
+thread_local size_t TCountFrom = 0; // 0: not counting
+thread_local int TCounted = 0;
 
 } // namespace
 
@@ -31,11 +33,22 @@ int StopFailingAllocations() {
   return TFailed;
 }
 
+void CountAllocations(size_t size) {
+  TCountFrom = size;
+  TCounted = 0;
+}
+
+int StopCountingAllocations() {
+  TCountFrom = 0;
+  return TCounted;
+}
+
 } // namespace kavro::test
 
 using namespace kavro::test;
 
 extern "C" int posix_memalign(void** memory, size_t alignment, size_t size) {
+  if (TCountFrom > 0 && size >= TCountFrom) ++TCounted;
   if (TCount > 0 && size == TSize) {
     if (TSkip > 0) {
       --TSkip;

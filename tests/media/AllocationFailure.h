@@ -12,6 +12,10 @@ namespace kavro::test {
 void FailAllocations(size_t size, int skip, int count = 1);
 // Clears what FailAllocations asked for; returns how many allocations it made fail.
 int StopFailingAllocations();
+// Counts the allocations of at least `size` bytes made on the calling thread from now on.
+void CountAllocations(size_t size);
+// Stops counting; returns how many were counted.
+int StopCountingAllocations();
 
 } // namespace kavro::test
 

@@ -69,6 +69,29 @@ TEST_F(AllocationFailureTest, AHookedPictureThatCannotBePassedOnFailsTheTask) {
   EXPECT_EQ(Result.ExceptionMsg, "Cannot pass on the prepared picture: Not enough memory");
 }
 
+// The picture's round trip through the hook bitmap reuses its pictures: what the hook drew goes on in
+// pictures of the engine's small pool, not in memory taken anew for every picture.
+TEST_F(AllocationFailureTest, AHookedRunTakesNoPictureMemoryPerPicture) {
+  TOutputOptions options;
+  options.DisableAudio = true;
+  options.HookEnabled = true;
+  // From the tenth picture to the sixtieth, past the set-up of the run; a quarter picture's chroma plane
+  // is the smallest a picture needs.
+  int calls = 0, counted = -1;
+  Component.OnCustomHook = [&](TObject*, THookInfo* info) {
+    ++calls;
+    info->Bitmap->ScanLine(info->Bitmap->Height() / 2)[0] ^= 0xFF; // a picture that changed goes on
+    ASSERT_EQ(info->Bitmap->Width(), 320);
+    if (calls == 10) CountAllocations(320 * 240 / 4);
+    if (calls == 60) counted = StopCountingAllocations();
+  };
+  Prepare("hooked.avi", options);
+  Component.StartTask(0);
+  ASSERT_TRUE(Result.Finished) << Result.ExceptionMsg;
+  ASSERT_GE(calls, 60);
+  EXPECT_LE(counted, 4) << "over 50 pictures";
+}
+
 TEST_F(AllocationFailureTest, ABitstreamFilterWithoutItsParametersFailsTheTask) {
   AVFormatContext* input = nullptr;
   ASSERT_GE(avformat_open_input(&input, Fixture("av.mp4").c_str(), nullptr, nullptr), 0);
