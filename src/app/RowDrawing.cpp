@@ -37,4 +37,13 @@ std::unique_ptr<TRowDrawing> TRowDrawing::Make(const TlvFilesRecord& row, const 
   return std::unique_ptr<TRowDrawing>(new TRowDrawing(std::move(values), tools.Text));
 }
 
+std::unique_ptr<TRowDrawing> TRowDrawing::ForPreview(const TlvFilesRecord& row,
+                                                     const TWatermarkTools& tools) {
+  std::string error;
+  if (auto drawing = Make(row, tools, error)) return drawing;
+  TlvFilesRecord withoutImage = row;
+  withoutImage.MarkImage.clear();
+  return Make(withoutImage, tools, error);
+}
+
 } // namespace kavro

@@ -22,6 +22,8 @@ public:
   // Null with the reason when the row's watermark image cannot be read; the reason names the file.
   static std::unique_ptr<TRowDrawing> Make(const TlvFilesRecord& row, const TWatermarkTools& tools,
                                            std::string& error);
+  // For a preview of the row: an image that cannot be read is left out (the conversion says why).
+  static std::unique_ptr<TRowDrawing> ForPreview(const TlvFilesRecord& row, const TWatermarkTools& tools);
   void Draw(TBitmap& frame) { FRenderer.Draw(frame, FValues); }
 
 private:

@@ -169,7 +169,7 @@ bool ParseEditOption(const std::string& name, const std::string& value, TEditReq
   if (name == "--trim") return ReadTrim(value, request, error);
   if (name == "--crop") return ReadCrop(value, request, error);
   if (name == "--text") {
-    request.Text = value;
+    request.MarkText = value;
     return true;
   }
   if (name == "--image") {
@@ -177,11 +177,11 @@ bool ParseEditOption(const std::string& name, const std::string& value, TEditReq
       error = "--image needs a file name";
       return false;
     }
-    request.Image = value;
+    request.MarkImage = value;
     return true;
   }
-  if (name == "--font") return ReadFont(value, request.Font, error);
-  if (name == "--text-color") return ReadColour(value, request.Font.Color, error);
+  if (name == "--font") return ReadFont(value, request.MarkFont, error);
+  if (name == "--text-color") return ReadColour(value, request.MarkFont.Color, error);
   if (name == "--text-at") return ReadPlace(bare, value, request.TextHorzPos, request.TextVertPos, error);
   if (name == "--image-at") return ReadPlace(bare, value, request.ImageHorzPos, request.ImageVertPos, error);
   if (name == "--alpha") return InRange(bare, value, 0, 255, request.ImageAlpha, error);
@@ -204,7 +204,8 @@ bool ParseEditOption(const std::string& name, const std::string& value, TEditReq
 }
 
 void ApplyEdits(const TEditRequest& request, int width, int height, TlvFilesRecord& row) {
-  // Positions as the dialog computes them from a frame of the file: truncated.
+  // The fields the editing dialogs store, with positions as the watermark dialog computes them from a
+  // frame of the file: truncated.
   const auto at = [](int size, int percent) { return size * percent / 100; };
   row.TrimStart = request.TrimStart;
   row.TrimLength = request.TrimLength;
@@ -212,13 +213,13 @@ void ApplyEdits(const TEditRequest& request, int width, int height, TlvFilesReco
   row.CropLeft = request.CropLeft;
   row.CropBottom = request.CropBottom;
   row.CropRight = request.CropRight;
-  row.MarkText = request.Text;
-  row.MarkFont = request.Font;
+  row.MarkText = request.MarkText;
+  row.MarkFont = request.MarkFont;
   row.TextHorzPos = request.TextHorzPos;
   row.TextVertPos = request.TextVertPos;
   row.TextX = at(width, request.TextHorzPos);
   row.TextY = at(height, request.TextVertPos);
-  row.MarkImage = request.Image;
+  row.MarkImage = request.MarkImage;
   row.ImageHorzPos = request.ImageHorzPos;
   row.ImageVertPos = request.ImageVertPos;
   row.ImageX = at(width, request.ImageHorzPos);

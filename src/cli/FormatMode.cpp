@@ -56,13 +56,12 @@ public:
 // are made only when there is something to draw. False when the watermark image cannot be read.
 bool ApplyEditsToRows(TFFmpegVCL& component, const TEditRequest& request, TJobList& list,
                       std::optional<TQtDrawTools>& drawTools) {
-  TlvFilesRecord probeRow;
-  ApplyEdits(request, 0, 0, probeRow);
-  if (HasSomethingToDraw(probeRow)) drawTools.emplace();
-  if (drawTools && !request.Image.empty()) {
+  if (HasSomethingToDraw(request)) drawTools.emplace();
+  if (drawTools && !request.MarkImage.empty()) {
     std::string reason;
-    if (!drawTools->Tools().Images->LoadImage(request.Image, reason)) {
-      std::fprintf(stderr, "Cannot read the watermark image %s: %s\n", request.Image.c_str(), reason.c_str());
+    if (!drawTools->Tools().Images->LoadImage(request.MarkImage, reason)) {
+      std::fprintf(stderr, "Cannot read the watermark image %s: %s\n", request.MarkImage.c_str(),
+                   reason.c_str());
       return false;
     }
   }

@@ -48,14 +48,7 @@ TfrmCrop::TfrmCrop(TlvFilesRecord& row, const TWatermarkTools& tools, const std:
   setWindowTitle("Crop");
   resize(StartWidth, StartHeight);
   BuildLayout();
-  std::string error;
-  FDrawing = TRowDrawing::Make(row, tools, error);
-  if (!FDrawing) {
-    // An image that cannot be read is left out of the preview; the conversion says why.
-    TlvFilesRecord withoutImage = row;
-    withoutImage.MarkImage.clear();
-    FDrawing = TRowDrawing::Make(withoutImage, tools, error);
-  }
+  FDrawing = TRowDrawing::ForPreview(row, tools);
   FPreview->OnFrame = [this](TBitmap& frame, int64_t) {
     if (!FPlaying) return;
     FDrawing->Draw(frame);

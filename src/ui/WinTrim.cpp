@@ -33,15 +33,7 @@ TfrmTrim::TfrmTrim(TJobRow& row, const TWatermarkTools& tools, const std::wstrin
   setWindowTitle("Trim");
   resize(StartWidth, StartHeight);
   BuildLayout();
-  // The row's edits as they are now; an image that cannot be read is left out of the preview (the
-  // conversion says why).
-  std::string error;
-  FDrawing = TRowDrawing::Make(row.Record, tools, error);
-  if (!FDrawing) {
-    TlvFilesRecord withoutImage = row.Record;
-    withoutImage.MarkImage.clear();
-    FDrawing = TRowDrawing::Make(withoutImage, tools, error);
-  }
+  FDrawing = TRowDrawing::ForPreview(row.Record, tools);
   FPreview->OnFrame = [this](TBitmap& frame, int64_t) {
     if (FEnded) return;
     FDrawing->Draw(frame);

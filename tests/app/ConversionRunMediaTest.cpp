@@ -137,50 +137,16 @@ TEST_F(ConversionRunMediaTest, CheckedRowsBecomeTasksInListOrderAndReportToTheir
     EXPECT_TRUE(std::filesystem::exists(output)) << output;
 }
 
-// The pictures and sound of a converted file, as the trim and crop editors' checks need them.
-struct TConverted {
-  int Pictures = 0;
-  int FirstCounter = -1;
-  double FirstPitch = 0; // Hz, over the first half second of sound
-  double SoundSeconds = 0;
-};
-
-TConverted Examine(const std::string& file) {
-  TConverted result;
-  fixtures::TMediaReader reader;
-  std::string error;
-  EXPECT_TRUE(reader.Open(file, error)) << error;
-  const auto pictures = reader.ReadPictures(reader.BestStream(0), 1000);
-  result.Pictures = static_cast<int>(pictures.size());
-  if (!pictures.empty()) result.FirstCounter = pictures.front().Counter;
-  reader.Seek(0);
-  int rate = 0, channels = 0;
-  const std::vector<int16_t> sound = reader.ReadSound(reader.BestStream(1), 100, rate, channels);
-  if (rate > 0 && channels > 0) {
-    result.SoundSeconds = static_cast<double>(sound.size()) / channels / rate;
-    result.FirstPitch = fixtures::ToneFrequency(sound.data(), rate / 2, channels, 0, rate);
-  }
-  return result;
-}
-
 // The mean difference of the centre of a source picture and a whole converted picture of that size.
 double CentreDifference(const std::string& source, const std::string& converted, int picture) {
-  std::vector<uint8_t> pixels[2];
-  int widths[2] = {};
-  for (int i = 0; i < 2; ++i) {
-    fixtures::TMediaReader reader;
-    std::string error;
-    EXPECT_TRUE(reader.Open(i == 0 ? source : converted, error)) << error;
-    const auto read = reader.ReadPictures(reader.BestStream(0), picture + 1, {0, 0, true});
-    if (static_cast<int>(read.size()) <= picture) return 255;
-    widths[i] = read.back().Width;
-    pixels[i] = reader.LastBgrPixels();
-  }
-  const int stride[2] = {(widths[0] * 3 + 3) & ~3, (widths[1] * 3 + 3) & ~3};
+  const fixtures::TBgrPicture whole = fixtures::ReadBgrPicture(source, picture);
+  const fixtures::TBgrPicture centre = fixtures::ReadBgrPicture(converted, picture);
+  if (whole.Width < 320 || centre.Width < 160) return 255;
   double sum = 0;
   for (int y = 0; y < 120; ++y)
-    for (int x = 0; x < 160 * 3; ++x)
-      sum += std::abs(pixels[0][(y + 60) * stride[0] + 80 * 3 + x] - pixels[1][y * stride[1] + x]);
+    for (int x = 0; x < 160; ++x)
+      for (int channel = 0; channel < 3; ++channel)
+        sum += std::abs(whole.At(x + 80, y + 60)[channel] - centre.At(x, y)[channel]);
   return sum / (120 * 160 * 3);
 }
 
@@ -192,7 +158,7 @@ TEST_F(ConversionRunMediaTest, TrimmedAndCroppedRowsConvertToWhatTheEditorsShowe
   Run.FormatCode = 3;
   RunToTheEnd();
   ASSERT_EQ(Run.OutputPaths().size(), 1u);
-  const TConverted trimmed = Examine(Run.OutputPaths()[0]);
+  const fixtures::TClipFacts trimmed = fixtures::ReadClipFacts(Run.OutputPaths()[0]);
   EXPECT_EQ(trimmed.Pictures, 50);
   EXPECT_EQ(trimmed.FirstCounter, 38); // the first picture at or after 1.5 s
   EXPECT_NEAR(trimmed.SoundSeconds, 2.0, 0.05);

@@ -87,11 +87,11 @@ TEST(CommandLine, EditsTakeTheDialogsRangesAndSpellings) {
                                    "--effects-over", "both",
                                    "a.avi"});
   const TEditRequest& edit = line.FormatRequest.Edits;
-  EXPECT_EQ(edit.Text, "Hi");
-  EXPECT_EQ(edit.Font.Name, "DejaVu Sans");
-  EXPECT_EQ(edit.Font.Size, 24);
-  EXPECT_TRUE(edit.Font.Bold && edit.Font.StrikeOut && !edit.Font.Italic && !edit.Font.Underline);
-  EXPECT_EQ(edit.Font.Color, 0x000080FFu); // 0x00BBGGRR
+  EXPECT_EQ(edit.MarkText, "Hi");
+  EXPECT_EQ(edit.MarkFont.Name, "DejaVu Sans");
+  EXPECT_EQ(edit.MarkFont.Size, 24);
+  EXPECT_TRUE(edit.MarkFont.Bold && edit.MarkFont.StrikeOut && !edit.MarkFont.Italic && !edit.MarkFont.Underline);
+  EXPECT_EQ(edit.MarkFont.Color, 0x000080FFu); // 0x00BBGGRR
   EXPECT_EQ(line.FormatRequest.Files, std::vector<std::string>{"a.avi"});
   // Positions come from each file's own picture size, truncated as the dialog does.
   TlvFilesRecord row;

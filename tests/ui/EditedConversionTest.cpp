@@ -42,45 +42,6 @@ public:
   std::string Errors;
 };
 
-// The decoded picture number `index` of a file, as 24-bit rows.
-struct TFrame {
-  int Width = 0, Height = 0;
-  std::vector<uint8_t> Pixels;
-  const uint8_t* At(int x, int y) const { return Pixels.data() + y * ((Width * 3 + 3) & ~3) + x * 3; }
-};
-
-TFrame FrameOf(const std::string& file, int index) {
-  fixtures::TMediaReader reader;
-  std::string error;
-  EXPECT_TRUE(reader.Open(file, error)) << error;
-  const int stream = reader.BestStream(0 /* video */);
-  const auto pictures = reader.ReadPictures(stream, index + 1, {0, 0, true});
-  if (static_cast<int>(pictures.size()) != index + 1) return {};
-  return {pictures.back().Width, pictures.back().Height, reader.LastBgrPixels()};
-}
-
-// What the trim checks need of a converted file: its pictures and the length of its sound.
-struct TConverted {
-  int Pictures = 0;
-  int FirstCounter = -1;
-  double SoundSeconds = 0;
-};
-
-TConverted Examine(const std::string& file) {
-  TConverted result;
-  fixtures::TMediaReader reader;
-  std::string error;
-  EXPECT_TRUE(reader.Open(file, error)) << error;
-  const auto pictures = reader.ReadPictures(reader.BestStream(0), 1000);
-  result.Pictures = static_cast<int>(pictures.size());
-  if (!pictures.empty()) result.FirstCounter = pictures.front().Counter;
-  reader.Seek(0);
-  int rate = 0, channels = 0;
-  const std::vector<int16_t> sound = reader.ReadSound(reader.BestStream(1), 100, rate, channels);
-  if (rate > 0 && channels > 0) result.SoundSeconds = static_cast<double>(sound.size()) / channels / rate;
-  return result;
-}
-
 class EditedConversionTest : public ::testing::Test {
 protected:
   EditedConversionTest()
@@ -93,8 +54,9 @@ protected:
   }
   void SetUp() override { ASSERT_TRUE(TFFmpegLoader::Instance().LoadLibs(EngineLibSet)); }
 
-  // Converts the list's checked rows through the run the window uses; the output of the first.
-  std::string ConvertThroughTheRun() {
+  // Converts the list's checked rows through the run the window uses; the output of the first. The
+  // rows' errors go to `errors` when given, else there must be none.
+  std::string ConvertThroughTheRun(std::string* errors = nullptr) {
     TOverView view;
     TRecordingDesktop desktop;
     TConversionRun run(Component, Settings, Formats, Rows, view, desktop, Dialogs);
@@ -102,17 +64,16 @@ protected:
     run.Drawing = &Tools.Tools();
     EXPECT_TRUE(run.Start());
     EXPECT_TRUE(WaitUntil([&] { return view.Over; }, 60000));
-    EXPECT_EQ(view.Errors, "");
+    if (errors)
+      *errors = view.Errors;
+    else
+      EXPECT_EQ(view.Errors, "");
     return run.OutputPaths().empty() ? "" : run.OutputPaths().front();
   }
 
-  // A 40x30 logo of one colour, 0xAARRGGBB.
+  // A 40x30 logo of one colour.
   std::string Logo(const std::string& name, QRgb colour) {
-    QImage logo(40, 30, QImage::Format_RGB32);
-    logo.fill(colour);
-    const std::string path = Folder.File(name);
-    EXPECT_TRUE(logo.save(QString::fromStdString(path)));
-    return path;
+    return WritePicture(Folder.File(name), 40, 30, colour);
   }
 
   TScratchFolder Folder;
@@ -139,12 +100,12 @@ TEST_F(EditedConversionTest, TextAndLogoLandWhereTheyWerePlacedInTheConvertedPic
   const std::string output = ConvertThroughTheRun();
   ASSERT_FALSE(output.empty());
 
-  const TFrame source = FrameOf(Fixture("av.mp4"), 40);
-  const TFrame drawn = FrameOf(output, 40);
+  const fixtures::TBgrPicture source = fixtures::ReadBgrPicture(Fixture("av.mp4"), 40);
+  const fixtures::TBgrPicture drawn = fixtures::ReadBgrPicture(output, 40);
   ASSERT_EQ(drawn.Width, 320);
   ASSERT_EQ(drawn.Height, 240);
   // Red letters in the text's box, where the source has none.
-  const auto redIn = [](const TFrame& frame) {
+  const auto redIn = [](const fixtures::TBgrPicture& frame) {
     int count = 0;
     for (int y = 10; y < 40; ++y)
       for (int x = 10; x < 110; ++x) {
@@ -198,10 +159,10 @@ TEST_F(EditedConversionTest, TheCommandLineConvertsWhatTheWindowsRunConverts) {
   const std::string throughCommandLine =
       Folder.File("cli") + "/" + std::filesystem::path(throughRun).filename().string();
 
-  EXPECT_NEAR(Examine(throughCommandLine).Pictures / FormatRate, 1.5, 0.1);
+  EXPECT_NEAR(fixtures::ReadClipFacts(throughCommandLine).Pictures / FormatRate, 1.5, 0.1);
   for (int index : {5, 30}) {
-    const TFrame window = FrameOf(throughRun, index);
-    const TFrame command = FrameOf(throughCommandLine, index);
+    const fixtures::TBgrPicture window = fixtures::ReadBgrPicture(throughRun, index);
+    const fixtures::TBgrPicture command = fixtures::ReadBgrPicture(throughCommandLine, index);
     ASSERT_EQ(window.Pixels.size(), command.Pixels.size());
     int largest = 0;
     for (size_t i = 0; i < window.Pixels.size(); ++i)
@@ -231,7 +192,7 @@ TEST_F(EditedConversionTest, ARangeMarkedInTheTrimDialogConvertsToJustThatRange)
   EXPECT_NEAR(List.Row(0).Record.TrimLength, 3000000, 40000);
   EXPECT_EQ(List.Row(0).TrimmedLength, "3");
 
-  const TConverted converted = Examine(ConvertThroughTheRun());
+  const fixtures::TClipFacts converted = fixtures::ReadClipFacts(ConvertThroughTheRun());
   EXPECT_NEAR(converted.Pictures / FormatRate, 3.0, 0.1);
   EXPECT_NEAR(converted.SoundSeconds, 3.0, 0.1);
   EXPECT_EQ(converted.FirstCounter, 50); // the picture of 2.0 s
@@ -253,7 +214,7 @@ TEST_F(EditedConversionTest, MarginsSetInTheCropDialogCutTheBorderAwayAndKeepThe
             (std::vector<int>{18, 18, 18, 18}));
 
   const std::string output = ConvertThroughTheRun();
-  const TFrame picture = FrameOf(output, 60);
+  const fixtures::TBgrPicture picture = fixtures::ReadBgrPicture(output, 60);
   ASSERT_GT(picture.Width, 0);
   // The border's pure red along the picture's edges, where it was.
   int red = 0;
@@ -264,24 +225,18 @@ TEST_F(EditedConversionTest, MarginsSetInTheCropDialogCutTheBorderAwayAndKeepThe
       red += edge && p[2] > 200 && p[1] < 50 && p[0] < 50;
     }
   EXPECT_EQ(red, 0);
-  EXPECT_EQ(Examine(output).FirstCounter, 0);
+  EXPECT_EQ(fixtures::ReadClipFacts(output).FirstCounter, 0);
 }
 
 TEST_F(EditedConversionTest, ALogoThatCannotBeReadFailsItsRowByNameAndTheOthersConvert) {
   ASSERT_EQ(List.AddFiles({Fixture("av.mp4"), Fixture("av.avi")}), 2);
   const std::string notAPicture = Folder.Write("logo.png", "not a picture");
   List.Row(0).Record.MarkImage = notAPicture;
-  TOverView view;
-  TRecordingDesktop desktop;
-  TConversionRun run(Component, Settings, Formats, Rows, view, desktop, Dialogs);
-  run.FormatCode = FormatCode;
-  run.Drawing = &Tools.Tools();
-  ASSERT_TRUE(run.Start());
-  ASSERT_TRUE(WaitUntil([&] { return view.Over; }, 60000));
+  std::string errors;
+  EXPECT_NE(ConvertThroughTheRun(&errors), "");
   EXPECT_EQ(List.Row(0).Progress, "Error");
-  EXPECT_NE(view.Errors.find(notAPicture), std::string::npos) << view.Errors;
+  EXPECT_NE(errors.find(notAPicture), std::string::npos) << errors;
   EXPECT_EQ(List.Row(1).Progress, "100%");
-  EXPECT_EQ(run.StartTimeMap(), (std::vector<int>{1}));
 }
 
 } // namespace

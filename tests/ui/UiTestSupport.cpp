@@ -1,10 +1,14 @@
 #include "UiTestSupport.h"
 
 #include <QCoreApplication>
+#include <QColor>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QPixmap>
 #include <QThread>
 #include <QWidget>
+
+#include <gtest/gtest.h>
 
 #include "platform/MainThread.h"
 
@@ -29,6 +33,13 @@ void Pump(int milliseconds) {
 std::string SaveScreenshot(QWidget& widget, const std::string& formName) {
   const std::string path = std::string(KAVRO_SCREENSHOT_DIR) + formName + ".png";
   widget.grab().save(QString::fromStdString(path), "PNG");
+  return path;
+}
+
+std::string WritePicture(const std::string& path, int width, int height, const QColor& colour) {
+  QImage picture(width, height, QImage::Format_RGB32);
+  picture.fill(colour);
+  EXPECT_TRUE(picture.save(QString::fromStdString(path))) << path;
   return path;
 }
 

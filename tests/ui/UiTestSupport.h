@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+class QColor;
 class QWidget;
 
 namespace kavro::test {
@@ -14,5 +15,7 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 void Pump(int milliseconds);
 // The widget as it shows, written to screenshots/<formName>.png in the build tree; the file's path.
 std::string SaveScreenshot(QWidget& widget, const std::string& formName);
+// A picture of one colour written to the path, in the format its extension names; the path.
+std::string WritePicture(const std::string& path, int width, int height, const QColor& colour);
 
 } // namespace kavro::test

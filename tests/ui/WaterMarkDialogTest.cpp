@@ -86,11 +86,7 @@ protected:
 
   // A picture file in the scratch folder.
   std::string Picture(const char* name, QColor colour) {
-    QImage image(64, 48, QImage::Format_RGB888);
-    image.fill(colour);
-    const std::string path = Folder.File(name);
-    EXPECT_TRUE(image.save(QString::fromStdString(path)));
-    return path;
+    return WritePicture(Folder.File(name), 64, 48, colour);
   }
 
   TScratchFolder Folder;
