@@ -90,7 +90,8 @@ TEST(CommandLine, EditsTakeTheDialogsRangesAndSpellings) {
   EXPECT_EQ(edit.MarkText, "Hi");
   EXPECT_EQ(edit.MarkFont.Name, "DejaVu Sans");
   EXPECT_EQ(edit.MarkFont.Size, 24);
-  EXPECT_TRUE(edit.MarkFont.Bold && edit.MarkFont.StrikeOut && !edit.MarkFont.Italic && !edit.MarkFont.Underline);
+  EXPECT_TRUE(edit.MarkFont.Bold && edit.MarkFont.StrikeOut && !edit.MarkFont.Italic &&
+              !edit.MarkFont.Underline);
   EXPECT_EQ(edit.MarkFont.Color, 0x000080FFu); // 0x00BBGGRR
   EXPECT_EQ(line.FormatRequest.Files, std::vector<std::string>{"a.avi"});
   // Positions come from each file's own picture size, truncated as the dialog does.
