@@ -50,10 +50,15 @@ TGlobalObject::TGlobalObject(TEdition edition, std::string settingsFile, std::st
       FTitle(EditionInfo(edition).Title), FVersion(VersionText(KAVRO_VERSION_MAJOR, KAVRO_VERSION_MINOR,
                                                                KAVRO_VERSION_PATCH, KAVRO_VERSION_TWEAK)) {}
 
+// A program whose format file sits beside it runs from its build tree or a portable folder and keeps
+// its settings there too, when it may write there. An installed program finds its format files under
+// ../share/kavro (wherever it was installed) or the configured data folder, and keeps its settings
+// in the user's configuration folder: never in a system folder, even when run as root.
 std::string TGlobalObject::DefaultSettingsFile(TEdition edition) {
   const std::string name = EditionInfo(edition).SettingsFileName;
   const std::string beside = ProgramFolder();
-  if (access(beside.c_str(), W_OK) == 0) return beside + name;
+  const std::string besideFormats = beside + EditionInfo(edition).FormatFileName;
+  if (access(besideFormats.c_str(), R_OK) == 0 && access(beside.c_str(), W_OK) == 0) return beside + name;
   const std::string folder = ConfigFolder();
   std::error_code error;
   std::filesystem::create_directories(folder, error);
@@ -62,8 +67,10 @@ std::string TGlobalObject::DefaultSettingsFile(TEdition edition) {
 
 std::string TGlobalObject::DefaultFormatFile(TEdition edition) {
   const std::string name = EditionInfo(edition).FormatFileName;
-  const std::string beside = ProgramFolder() + name;
-  if (access(beside.c_str(), R_OK) == 0) return beside;
+  for (const std::string& folder : {ProgramFolder(), ProgramFolder() + "../share/kavro/"}) {
+    const std::string path = folder + name;
+    if (access(path.c_str(), R_OK) == 0) return path;
+  }
   return std::string(KAVRO_DATA_DIR) + "/" + name;
 }
 
