@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "CommandLine.h"
+#include "RowCommand.h"
 
 namespace kavro::test {
 namespace {
@@ -135,6 +136,65 @@ TEST(CommandLine, EditsTakeTheDialogsRangesAndSpellings) {
   std::string error;
   Parse({"--format", "0", "a.avi", "--text"}, &error);
   EXPECT_EQ(error, "Missing argument for option --text");
+}
+
+TEST(CommandLine, ARowsCommandReadsBackAsTheSameEdits) {
+  TlvFilesRecord row;
+  row.SourceFile = "-odd name's.avi";
+  row.TrimStart = 1234567;
+  row.TrimLength = 89;
+  row.CropTop = 2, row.CropLeft = 4, row.CropBottom = 6, row.CropRight = 8;
+  row.MarkText = "Tom's \"holiday\" $HOME";
+  row.MarkFont = {"DejaVu Sans", 24, 0x00336699, true, false, true, false};
+  row.TextHorzPos = 10, row.TextVertPos = 80, row.TextX = 32, row.TextY = 192;
+  row.MarkImage = "/pictures/a logo.png";
+  row.ImageHorzPos = 75, row.ImageVertPos = 5, row.ImageX = 240, row.ImageY = 12;
+  row.ImageAlpha = 90, row.TransparentStyle = 2;
+  row.Brightness = 300, row.Contrast = -20, row.Saturation = 0, row.Exposure = 40;
+  row.ProcessImage = true;
+
+  const std::vector<std::string> arguments = RowCommandArguments(TEdition::General, 404, "/out dir", row);
+  std::string error;
+  const TCommandLine line = Parse(arguments, &error);
+  ASSERT_EQ(error, "");
+  EXPECT_EQ(line.FormatRequest.Format, "404");
+  EXPECT_EQ(line.FormatRequest.Edition, "general");
+  EXPECT_EQ(line.FormatRequest.OutputFolder, "/out dir");
+  EXPECT_EQ(line.FormatRequest.Files, std::vector<std::string>{row.SourceFile});
+  TlvFilesRecord back;
+  back.SourceFile = row.SourceFile;
+  ApplyEdits(line.FormatRequest.Edits, 320, 240, back);
+  for (const auto& [a, b] :
+       std::vector<std::pair<int64_t, int64_t>>{{back.TrimStart, row.TrimStart},
+                                                {back.TrimLength, row.TrimLength},
+                                                {back.CropRight, row.CropRight},
+                                                {back.TextX, row.TextX},
+                                                {back.TextY, row.TextY},
+                                                {back.ImageX, row.ImageX},
+                                                {back.ImageY, row.ImageY},
+                                                {back.ImageAlpha, row.ImageAlpha},
+                                                {back.TransparentStyle, row.TransparentStyle},
+                                                {back.Brightness, row.Brightness},
+                                                {back.Contrast, row.Contrast},
+                                                {back.Saturation, row.Saturation},
+                                                {back.Exposure, row.Exposure},
+                                                {back.MarkFont.Color, row.MarkFont.Color},
+                                                {back.MarkFont.Size, row.MarkFont.Size},
+                                                {back.ProcessText, row.ProcessText},
+                                                {back.ProcessImage, row.ProcessImage},
+                                                {back.MarkFont.Underline, row.MarkFont.Underline}})
+    EXPECT_EQ(a, b);
+  EXPECT_EQ(back.MarkText, row.MarkText);
+  EXPECT_EQ(back.MarkImage, row.MarkImage);
+  EXPECT_EQ(back.MarkFont.Name, row.MarkFont.Name);
+
+  // Quoted for a shell: safe words stay, the rest goes in single quotes.
+  EXPECT_EQ(ShellQuoted("--trim"), "--trim");
+  EXPECT_EQ(ShellQuoted("a b"), "'a b'");
+  EXPECT_EQ(ShellQuoted("it's"), "'it'\\''s'");
+  EXPECT_EQ(ShellQuoted(""), "''");
+  EXPECT_EQ(RowCommandLine(TEdition::Flv, 1, "/o", TlvFilesRecord{}).substr(0, 45),
+            "kavro-convert --format 1 --edition flv --out /");
 }
 
 } // namespace
