@@ -8,6 +8,7 @@
 #include "ParameterPanelView.h"
 #include "PreviewPanel.h"
 #include "QtDialogs.h"
+#include "RowCommand.h"
 #include "Snapshot.h"
 #include "SnapshotPictures.h"
 #include "VideoSurfaceWidget.h"
@@ -24,6 +25,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -178,6 +180,7 @@ void TfrmMain::ListMenuPopup(const QPoint& globalPos) {
   for (QAction* item : {Crop2, Trim2, WaterMark2})
     item->setEnabled(selected);
   ShowError1->setVisible(selected && !FList.Row(row).Error.empty());
+  CopyCommand1->setEnabled(selected);
   suiPopupMenu1->popup(globalPos);
 }
 
@@ -220,6 +223,14 @@ void TfrmMain::WaterMarkClick() {
   if (row >= 0 &&
       TfrmWaterMark::Edit(this, FList.Row(row).Record, FDialogs, FDrawTools.Tools(), LibraryFolder()))
     ListChanged();
+}
+
+void TfrmMain::CopyCommandClick() {
+  const int row = FList.SelectedIndex();
+  if (row < 0) return;
+  const std::string command =
+      RowCommandLine(FGlobal.Edition(), FSettings.FormatCode(), FSettings.OutputDir(), FList.Row(row).Record);
+  QGuiApplication::clipboard()->setText(QString::fromStdString(command));
 }
 
 void TfrmMain::PreferenceClick() {

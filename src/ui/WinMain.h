@@ -65,6 +65,8 @@ public:
   void TrimClick();
   void CropClick();
   void WaterMarkClick();
+  // The kavro-convert command that converts the selected row as Start would, onto the clipboard.
+  void CopyCommandClick();
   void PreferenceClick();
   void SettingsClick();
   // Snapshots of the preview (the folder opens afterwards) and of the run's latest picture.
@@ -159,6 +161,7 @@ private:
   QAction *UncheckAll1 = nullptr, *ReserveCheck1 = nullptr, *Check1 = nullptr, *Uncheck1 = nullptr;
   QAction *Crop2 = nullptr, *Trim2 = nullptr, *WaterMark2 = nullptr, *Infomation1 = nullptr;
   QAction *Remove2 = nullptr, *Clear2 = nullptr, *Start2 = nullptr, *ShowError1 = nullptr;
+  QAction* CopyCommand1 = nullptr;
   QAction *Start1 = nullptr, *Preference1 = nullptr;
   std::vector<QAction*> FSkinItems;
 };

@@ -204,6 +204,7 @@ void TfrmMain::CreateMenus() {
       MakeAction(suiPopupMenu1, "WaterMark2", "&Video Effect && Water Mark", &TfrmMain::WaterMarkClick);
   Infomation1 = MakeAction(suiPopupMenu1, "Infomation1", "Video Infomation", &TfrmMain::InfomationClick);
   ShowError1 = MakeAction(suiPopupMenu1, "ShowError1", "Show Error", &TfrmMain::ShowErrorClick);
+  CopyCommand1 = MakeAction(suiPopupMenu1, "CopyCommand1", "Copy Command", &TfrmMain::CopyCommandClick);
   suiPopupMenu1->addSeparator();
   Start2 = MakeAction(suiPopupMenu1, "Start2", "&Start", &TfrmMain::btnStartClick);
 }

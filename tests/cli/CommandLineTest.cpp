@@ -193,8 +193,8 @@ TEST(CommandLine, ARowsCommandReadsBackAsTheSameEdits) {
   EXPECT_EQ(ShellQuoted("a b"), "'a b'");
   EXPECT_EQ(ShellQuoted("it's"), "'it'\\''s'");
   EXPECT_EQ(ShellQuoted(""), "''");
-  EXPECT_EQ(RowCommandLine(TEdition::Flv, 1, "/o", TlvFilesRecord{}).substr(0, 45),
-            "kavro-convert --format 1 --edition flv --out /");
+  EXPECT_EQ(RowCommandLine(TEdition::Flv, 1, "/o", TlvFilesRecord{}),
+            "kavro-convert --format 1 --edition flv --out /o -- ''");
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 #include "JobListRows.h"
 #include "fixtures/MediaReader.h"
 #include "QtDrawTools.h"
+#include "RowCommand.h"
 #include "UiTestSupport.h"
 #include "WinCrop.h"
 #include "WinTrim.h"
@@ -156,18 +157,27 @@ TEST_F(EditedConversionTest, TheCommandLineConvertsWhatTheWindowsRunConverts) {
       " --style 2 --contrast 40 --exposure -60 --effects-over image '" + Fixture("edit.mp4") +
       "' >/dev/null 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
-  const std::string throughCommandLine =
-      Folder.File("cli") + "/" + std::filesystem::path(throughRun).filename().string();
+  // The command the window's "Copy Command" gives for the row converts the same.
+  std::string copied = std::string(KAVRO_CONVERT) + " --settings " + ShellQuoted(SettingsFile);
+  for (const std::string& argument :
+       RowCommandArguments(TEdition::General, FormatCode, Folder.File("copied"), List.Row(0).Record))
+    copied += " " + ShellQuoted(argument);
+  ASSERT_EQ(std::system((copied + " >/dev/null 2>&1").c_str()), 0) << copied;
 
-  EXPECT_NEAR(fixtures::ReadClipFacts(throughCommandLine).Pictures / FormatRate, 1.5, 0.1);
-  for (int index : {5, 30}) {
-    const fixtures::TBgrPicture window = fixtures::ReadBgrPicture(throughRun, index);
-    const fixtures::TBgrPicture command = fixtures::ReadBgrPicture(throughCommandLine, index);
-    ASSERT_EQ(window.Pixels.size(), command.Pixels.size());
-    int largest = 0;
-    for (size_t i = 0; i < window.Pixels.size(); ++i)
-      largest = std::max(largest, std::abs(window.Pixels[i] - command.Pixels[i]));
-    EXPECT_LE(largest, 2) << "picture " << index;
+  const std::string name = std::filesystem::path(throughRun).filename().string();
+  for (const std::string& throughCommandLine :
+       {Folder.File("cli") + "/" + name, Folder.File("copied") + "/" + name}) {
+    SCOPED_TRACE(throughCommandLine);
+    EXPECT_NEAR(fixtures::ReadClipFacts(throughCommandLine).Pictures / FormatRate, 1.5, 0.1);
+    for (int index : {5, 30}) {
+      const fixtures::TBgrPicture window = fixtures::ReadBgrPicture(throughRun, index);
+      const fixtures::TBgrPicture command = fixtures::ReadBgrPicture(throughCommandLine, index);
+      ASSERT_EQ(window.Pixels.size(), command.Pixels.size());
+      int largest = 0;
+      for (size_t i = 0; i < window.Pixels.size(); ++i)
+        largest = std::max(largest, std::abs(window.Pixels[i] - command.Pixels[i]));
+      EXPECT_LE(largest, 2) << "picture " << index;
+    }
   }
 }
 

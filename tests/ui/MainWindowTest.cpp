@@ -10,6 +10,7 @@
 #include "JobListModel.h"
 #include "JobListView.h"
 #include "PreviewPanel.h"
+#include "RowCommand.h"
 #include "UiTestSupport.h"
 #include "WinFileInfo.h"
 #include "VideoSurfaceWidget.h"
@@ -24,6 +25,7 @@
 #include "platform/WideString.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -327,6 +329,25 @@ TEST_F(MainWindowTest, TheEditingDialogsOpenOnTheSelectedRowAndTheirOkReachesThe
     window->findChild<QAction*>(name)->trigger();
     EXPECT_TRUE(shown) << name;
   }
+}
+
+TEST_F(MainWindowTest, CopyCommandPutsTheSelectedRowsCommandOnTheClipboard) {
+  auto window = MakeWindow(TEdition::General);
+  AddThroughTheDialog(*window, {Fixture("audio.wav"), Fixture("av.mp4")});
+  window->List().Select(1);
+  window->List().Row(1).Record.TrimStart = 500000;
+  window->ListView().SyncFromList();
+  emit window->ListView().ContextMenuRequested(window->mapToGlobal(QPoint(40, 80)));
+  auto* menu = window->findChild<QMenu*>("suiPopupMenu1");
+  ASSERT_TRUE(WaitUntil([&] { return menu->isVisible(); }));
+  menu->hide();
+  auto* copy = window->findChild<QAction*>("CopyCommand1");
+  ASSERT_TRUE(copy->isEnabled());
+  copy->trigger();
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(),
+            RowCommandLine(TEdition::General, window->Settings().FormatCode(), window->Settings().OutputDir(),
+                           window->List().Row(1).Record));
+  EXPECT_NE(QGuiApplication::clipboard()->text().indexOf("--trim 0.500000,0.000000"), -1);
 }
 
 TEST_F(MainWindowTest, ToolsPreferencesOpensThePreferencesOverTheSettings) {
