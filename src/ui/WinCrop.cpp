@@ -240,18 +240,20 @@ void TfrmCrop::CopyFrame(const TBitmap& frame) {
 }
 
 void TfrmCrop::TimerTick() {
+  std::unique_lock lock(FFrameLock); // against the decode thread's copy
+  // Paused or between pictures: the preview keeps what it shows.
+  if (!FFrameNew) return;
+  FFrameNew = false;
   QPixmap shown(PreviewWidth, PreviewHeight);
   shown.fill(PreviewBackground);
   {
-    std::lock_guard lock(FFrameLock); // against the decode thread's copy
-    if (!FFrameNew) return;
-    FFrameNew = false;
     const TRectangle fitted =
         FitPicture(FFrameCopy.width(), FFrameCopy.height(), PreviewWidth, PreviewHeight);
     QPainter painter(&shown);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(QRect(fitted.Left, fitted.Top, fitted.Width, fitted.Height), FFrameCopy);
   }
+  lock.unlock();
   imgPreview->setPixmap(shown);
 }
 
