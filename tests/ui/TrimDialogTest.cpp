@@ -109,7 +109,9 @@ TEST_F(TrimDialogTest, TheEndOfTheFileRewindsPausedAndEmptiesTheRange) {
   EXPECT_FALSE(Child<QToolButton>("imgbtnpause")->isEnabled());
   EXPECT_EQ(Dialog->Preview().TrackBar().SelectionEnd(), 0);
   EXPECT_FALSE(Dialog->Preview().TrackBar().isEnabled());
-  EXPECT_EQ(Child<QLabel>("lblPTS")->text(), "00:00:00");
+  // Blanked at the end; the rewind's own position report may show the start again after it.
+  const QString time = Child<QLabel>("lblPTS")->text();
+  EXPECT_TRUE(time == "00:00:00" || time.endsWith("00:00:00.000")) << time.toStdString();
   // Play starts it again.
   QTest::mouseClick(Child<QToolButton>("imgbtnPlay"), Qt::LeftButton);
   EXPECT_TRUE(WaitUntil([&] { return Dialog->Preview().Player().CurrentPTS() > Second / 2; }, 10000));
