@@ -21,14 +21,16 @@ namespace kavro {
 namespace {
 
 constexpr TEditionInfo Editions[] = {
-    {"kavrovideoconverter.ini", "kavrovideoformat.ini", "Kavro Video Converter"},
-    {"kavroflvvideoconverter.ini", "kavroflvformat.ini", "Kavro FLV Video Converter"},
+    {"kavrovideoconverter.ini", "kavrovideoformat.ini", "Kavro Video Converter", "kavrovideoconverter.jobs"},
+    {"kavroflvvideoconverter.ini", "kavroflvformat.ini", "Kavro FLV Video Converter",
+     "kavroflvvideoconverter.jobs"},
 };
 
-std::string ConfigFolder() {
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) return std::string(xdg) + "/kavro/";
+// $VARIABLE/kavro/, or ~/fallback/kavro/ when the variable is unset or empty.
+std::string XdgFolder(const char* variable, const char* fallback) {
+  if (const char* xdg = std::getenv(variable); xdg && *xdg) return std::string(xdg) + "/kavro/";
   const char* home = std::getenv("HOME");
-  return std::string(home && *home ? home : ".") + "/.config/kavro/";
+  return std::string(home && *home ? home : ".") + "/" + fallback + "/kavro/";
 }
 
 } // namespace
@@ -43,12 +45,15 @@ std::string VersionText(int major, int minor, int release, int build) {
 }
 
 TGlobalObject::TGlobalObject(TEdition edition)
-    : TGlobalObject(edition, DefaultSettingsFile(edition), DefaultFormatFile(edition)) {}
+    : TGlobalObject(edition, DefaultSettingsFile(edition), DefaultFormatFile(edition),
+                    DefaultJobListFile(edition)) {}
 
-TGlobalObject::TGlobalObject(TEdition edition, std::string settingsFile, std::string formatFile)
+TGlobalObject::TGlobalObject(TEdition edition, std::string settingsFile, std::string formatFile,
+                             std::string jobListFile)
     : FEdition(edition), FSettingsFile(std::move(settingsFile)), FFormatFile(std::move(formatFile)),
-      FTitle(EditionInfo(edition).Title), FVersion(VersionText(KAVRO_VERSION_MAJOR, KAVRO_VERSION_MINOR,
-                                                               KAVRO_VERSION_PATCH, KAVRO_VERSION_TWEAK)) {}
+      FJobListFile(std::move(jobListFile)), FTitle(EditionInfo(edition).Title),
+      FVersion(
+          VersionText(KAVRO_VERSION_MAJOR, KAVRO_VERSION_MINOR, KAVRO_VERSION_PATCH, KAVRO_VERSION_TWEAK)) {}
 
 // A program whose format file sits beside it runs from its build tree or a portable folder and keeps
 // its settings there too, when it may write there. An installed program finds its format files under
@@ -59,10 +64,15 @@ std::string TGlobalObject::DefaultSettingsFile(TEdition edition) {
   const std::string beside = ProgramFolder();
   const std::string besideFormats = beside + EditionInfo(edition).FormatFileName;
   if (access(besideFormats.c_str(), R_OK) == 0 && access(beside.c_str(), W_OK) == 0) return beside + name;
-  const std::string folder = ConfigFolder();
+  const std::string folder = XdgFolder("XDG_CONFIG_HOME", ".config");
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   return folder + name;
+}
+
+// The folder is made when the list is first saved.
+std::string TGlobalObject::DefaultJobListFile(TEdition edition) {
+  return XdgFolder("XDG_STATE_HOME", ".local/state") + EditionInfo(edition).JobListFileName;
 }
 
 std::string TGlobalObject::DefaultFormatFile(TEdition edition) {

@@ -156,13 +156,24 @@ void TJobList::MarkFailed(int index, const std::string& reason) {
   TJobRow& row = Row(index);
   row.Progress = "Error";
   row.Error = reason;
+  row.RunState = TRowRunState::Failed;
+  row.RunOutput.clear();
 }
 
 void TJobList::ClearProgress() {
   for (TJobRow& row : FRows) {
     row.Progress.clear();
     row.Error.clear();
+    row.RunState = TRowRunState::Idle;
+    row.RunOutput.clear();
+    row.RunStarted = 0;
   }
+}
+
+void TJobList::Restore(std::vector<TJobRow> rows) {
+  FRows = std::move(rows);
+  FSelection.clear();
+  FFocused = -1;
 }
 
 const TJobRow& TJobList::Row(int index) const {

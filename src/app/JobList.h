@@ -25,6 +25,10 @@ using TDurationProbe = std::function<bool(const std::string& path, int64_t& dura
 // then removed with every other task of the component.
 TDurationProbe ComponentDurationProbe(TFFmpegVCL& component);
 
+// Where a row stands in the run going on, or in the last one: what a start after a crash finds of it.
+// Interrupted: it was converting when the program ended without finishing the run.
+enum class TRowRunState { Idle, Queued, Converting, Done, Failed, Interrupted };
+
 struct TJobRow {
   TlvFilesRecord Record;
   bool Checked = true;
@@ -34,6 +38,9 @@ struct TJobRow {
   std::string DestName;      // file name part of Record.DestFile
   std::string Progress;      // "", then "n%" during a run, "Error" when its task failed
   std::string Error;         // why the row's task failed; empty otherwise
+  TRowRunState RunState = TRowRunState::Idle;
+  std::string RunOutput;  // the file the run writes for the row, while it is queued or converting
+  int64_t RunStarted = 0; // when that run began, seconds since 1970
 };
 
 class TJobList {
@@ -61,10 +68,13 @@ public:
 
   // The row's task failed: its progress shows "Error" and the reason is kept for the user.
   void MarkFailed(int index, const std::string& reason);
-  // Every row's progress and failure emptied, as a new run begins.
+  // Every row's progress, failure and run state emptied, as a new run begins.
   void ClearProgress();
+  // The rows of a list kept from an earlier start, in place of every row; nothing selected.
+  void Restore(std::vector<TJobRow> rows);
 
   int Count() const { return static_cast<int>(FRows.size()); }
+  const std::vector<TJobRow>& Rows() const { return FRows; }
   bool Empty() const { return FRows.empty(); }
   // Raises std::out_of_range for an index outside the list.
   const TJobRow& Row(int index) const;

@@ -3,6 +3,7 @@
 #include "AddFilter.h"
 #include "DesktopActions.h"
 #include "FormatDropDown.h"
+#include "InterruptedRows.h"
 #include "JobListModel.h"
 #include "JobListView.h"
 #include "ParameterPanelView.h"
@@ -35,6 +36,7 @@
 #include <QTimer>
 
 #include <cstring>
+#include <utility>
 
 namespace kavro {
 
@@ -46,7 +48,8 @@ TfrmMain::TfrmMain(const TGlobalObject& global, TAppDialogs* dialogs, TDesktop* 
       FDesktop(desktop ? *desktop : *FOwnDesktop), FSettings(global.SettingsFile()),
       FFormats(global.FormatFile()), FCatalogue(global.Edition()),
       FPanel(FSettings.Ini(), FFormats, FDialogs),
-      FList(FSettings, FFormats, FDialogs, ComponentDurationProbe(CCAVC)), FRows(FList) {
+      FList(FSettings, FFormats, FDialogs, ComponentDurationProbe(CCAVC)), FRows(FList),
+      FListStore(global.JobListFile()) {
   setObjectName("frmMain");
   setWindowTitle(QString::fromStdString(global.Title()));
   const int skin = FSettings.SkinIndexAtStart();
@@ -58,6 +61,11 @@ TfrmMain::TfrmMain(const TGlobalObject& global, TAppDialogs* dialogs, TDesktop* 
   RestoreGeometry();
 
   FList.OnStopPreview = [this] { FPreview->StopPreview(); };
+  // A check box ticked in the list is a change of the list like any other.
+  connect(&lvFiles->Model(), &QAbstractItemModel::dataChanged, this,
+          [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+            if (roles.contains(Qt::CheckStateRole)) SaveList();
+          });
   TRunView& view = *this;
   FRun = std::make_unique<TConversionRun>(CCAVC, FSettings, FFormats, FRows, view, FDesktop, FDialogs);
   FRun->BeforeStart = [this] { FPanelView->ValidateFrameSize(); };
@@ -66,6 +74,7 @@ TfrmMain::TfrmMain(const TGlobalObject& global, TAppDialogs* dialogs, TDesktop* 
   if (!FPreview->Player().LoadLibraries(LibraryFolder()))
     FPreview->Log()->appendPlainText(QString::fromStdString(FPreview->Player().LastErrMsg()));
   ShowButtons({});
+  RestoreList();
   UpdateListButtons();
 }
 
@@ -94,6 +103,10 @@ void TfrmMain::FormShow() {
   FPanelView->Load(FSettings.FormatCode());
   const QSignalBlocker quiet(edDirectory);
   edDirectory->setText(QString::fromStdString(FSettings.OutputDir()));
+  if (!FListMessage.empty()) {
+    const std::string message = std::exchange(FListMessage, {});
+    QTimer::singleShot(0, this, [this, message] { FDialogs.ShowMessage(message, CaptionWarning); });
+  }
 }
 
 void TfrmMain::FormatChosen(int code) {
@@ -153,6 +166,21 @@ void TfrmMain::ListChanged() {
   lvFiles->Model().Reset();
   lvFiles->SyncFromList();
   UpdateListButtons();
+  SaveList();
+}
+
+void TfrmMain::RestoreList() {
+  TLoadedJobList loaded = FListStore.Load();
+  FListMessage = loaded.Message;
+  if (loaded.Rows.empty()) return;
+  RecoverInterruptedRows(loaded.Rows);
+  FList.Restore(std::move(loaded.Rows));
+  ListChanged();
+}
+
+void TfrmMain::SaveList() {
+  if (const std::optional<std::string> failure = FListStore.Save(FList.Rows()))
+    FDialogs.ShowMessage(*failure, CaptionWarning);
 }
 
 void TfrmMain::UpdateListButtons() {

@@ -16,6 +16,7 @@
 #include "FFmpegVCL.h"
 #include "GlobalUnit.h"
 #include "JobList.h"
+#include "JobListFile.h"
 #include "JobListRows.h"
 #include "ParameterPanel.h"
 #include "QtDrawTools.h"
@@ -108,6 +109,13 @@ private:
   void FormShow();
   void FormatChosen(int code);
   void ListChanged();
+  // The kept list: read at start (rows of an interrupted run brought to what is on disk), written on
+  // every change of the rows, their checks, edits and run states.
+  void RestoreList();
+  void SaveList();
+  // The rows of a run that began: queued, with the output each is written to.
+  void MarkRunRows();
+  void SetRunState(int row, TRowRunState state);
   void UpdateListButtons();
   void EditMenuPopup();
   void ListMenuPopup(const QPoint& globalPos);
@@ -135,6 +143,9 @@ private:
   TParameterPanel FPanel;
   TJobList FList;
   TJobListRows FRows;
+  TJobListStore FListStore;
+  // What the user is told of the kept list when the window first shows.
+  std::string FListMessage;
   TQtDrawTools FDrawTools;
   std::unique_ptr<TConversionRun> FRun;
   TBitmap FPreviewBitmap;

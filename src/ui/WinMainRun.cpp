@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <cstring>
+#include <ctime>
 
 namespace kavro {
 
@@ -24,6 +25,7 @@ void TfrmMain::btnStartClick() {
   }
   lvFiles->Model().Reset();
   lvFiles->SyncFromList();
+  MarkRunRows();
   if (!FProgress) {
     FProgress = new TfrmProgress(this);
     FProgress->OnPause = [this] { btnPauseClick(); };
@@ -54,7 +56,28 @@ void TfrmMain::btnResumeClick() {
   if (FRun->Running()) FRun->Resume();
 }
 
+void TfrmMain::MarkRunRows() {
+  const int64_t now = static_cast<int64_t>(std::time(nullptr));
+  const std::vector<int>& rows = FRun->StartTimeMap();
+  for (size_t task = 0; task < rows.size(); ++task) {
+    TJobRow& row = FList.Row(rows[task]);
+    row.RunState = TRowRunState::Queued;
+    row.RunOutput = FRun->OutputPaths()[task];
+    row.RunStarted = now;
+  }
+  SaveList();
+}
+
+void TfrmMain::SetRunState(int row, TRowRunState state) {
+  if (row < 0 || row >= FList.Count() || FList.Row(row).RunState == state) return;
+  FList.Row(row).RunState = state;
+  if (state != TRowRunState::Converting) FList.Row(row).RunOutput.clear();
+  SaveList();
+}
+
 void TfrmMain::ShowProgress(const TRunProgress& progress, const TProgressInfo& info) {
+  if (FList.Row(progress.Row).RunState == TRowRunState::Queued)
+    SetRunState(progress.Row, TRowRunState::Converting);
   lvFiles->Model().RowChanged(progress.Row);
   if (FProgress) FProgress->ShowProgress(progress, info);
 }
@@ -62,6 +85,7 @@ void TfrmMain::ShowProgress(const TRunProgress& progress, const TProgressInfo& i
 void TfrmMain::ShowRowError(int row, const std::string& message) {
   FList.MarkFailed(row, message);
   lvFiles->Model().RowChanged(row);
+  SaveList();
 }
 
 void TfrmMain::ShowButtons(const TRunButtons& buttons) {
@@ -77,11 +101,20 @@ void TfrmMain::ShowButtons(const TRunButtons& buttons) {
 }
 
 void TfrmMain::ShowFileDone(int row) {
+  SetRunState(row, TRowRunState::Done);
   lvFiles->Model().RowChanged(row);
   if (FProgress) FProgress->ShowFileDone(++FFilesDone);
 }
 
 void TfrmMain::RunOver() {
+  // Rows the run never finished were stopped: the engine took back what they had written.
+  for (int row = 0; row < FList.Count(); ++row) {
+    TJobRow& listed = FList.Row(row);
+    if (listed.RunState == TRowRunState::Queued || listed.RunState == TRowRunState::Converting) {
+      listed.RunState = TRowRunState::Idle;
+      listed.RunOutput.clear();
+    }
+  }
   if (FProgress && FProgress->isVisible()) FProgress->CloseAtRunEnd();
   ListChanged();
 }

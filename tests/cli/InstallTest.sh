@@ -36,11 +36,13 @@ check "and never beside the program" "[ ! -e \"$PREFIX/bin/kavrovideoconverter.i
 
 # The installed window starts off-screen, reads its format file and stores the current format's
 # choices in the config folder; it is ended after a few seconds.
-XDG_CONFIG_HOME=$WORK/config QT_QPA_PLATFORM=offscreen timeout -s TERM 5 "$PREFIX/bin/kavro-flv-converter" \
-  >/dev/null 2>&1
+XDG_CONFIG_HOME=$WORK/config XDG_STATE_HOME=$WORK/state QT_QPA_PLATFORM=offscreen timeout -s TERM 5 \
+  "$PREFIX/bin/kavro-flv-converter" "$MEDIA/av.mp4" >/dev/null 2>&1
 check "the installed window ends on SIGTERM" "[ $? -eq 124 ]"
 check "and stored the format file's choices" \
   "grep -q paraVideoEncoder=flv \"$WORK/config/kavro/kavroflvvideoconverter.ini\""
+check "the file it was given is in its kept job list" \
+  "grep -q \"SourceFile=$MEDIA/av.mp4\" \"$WORK/state/kavro/kavroflvvideoconverter.jobs\""
 
 if [ $failures -ne 0 ]; then exit 1; fi
 echo "all install checks passed"

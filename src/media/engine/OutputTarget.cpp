@@ -115,6 +115,7 @@ int TOutputTarget::OpenTemporary(const std::string& target) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     const unsigned number =
         counter++ ^ static_cast<unsigned>(time(nullptr)) ^ static_cast<unsigned>(getpid());
+    // IsTemporaryName knows these names.
     const std::string path = folder + "." + name + "." + std::to_string(number % 1000000) + ".part";
     TUnicodeFile* file = nullptr;
     const int result = TUnicodeFile::Open(path, omCreateNew, file);
@@ -137,6 +138,17 @@ int TOutputTarget::OpenTemporary(const std::string& target) {
   }
   Discard();
   return AVERROR(EEXIST);
+}
+
+// "." + the final name + "." + up to six digits + ".part", as OpenTemporary makes them.
+bool TOutputTarget::IsTemporaryName(const std::string& finalName, const std::string& fileName) {
+  const std::string start = "." + finalName + ".";
+  const std::string end = ".part";
+  if (finalName.empty() || fileName.size() <= start.size() + end.size() || !fileName.starts_with(start) ||
+      !fileName.ends_with(end))
+    return false;
+  const std::string number = fileName.substr(start.size(), fileName.size() - start.size() - end.size());
+  return number.size() <= 6 && number.find_first_not_of("0123456789") == std::string::npos;
 }
 
 int TOutputTarget::Close(AVFormatContext* context) {

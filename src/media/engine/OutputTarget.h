@@ -33,6 +33,10 @@ public:
   // lets go of the lock.
   void Discard();
 
+  // Whether fileName (a name in the output's own folder) is one under which an output named finalName
+  // is written while its run lasts: what a run that never ended can have left behind.
+  static bool IsTemporaryName(const std::string& finalName, const std::string& fileName);
+
   // The path on disk of the final name (empty for protocols).
   const std::string& FinalPath() const { return FFinalPath; }
   // The path being written while the run lasts: the temporary file, or the final path.
