@@ -1,6 +1,9 @@
 #include "JobListFile.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
@@ -283,10 +286,25 @@ bool ParseJobList(std::string_view text, std::vector<TJobRow>& rows, std::string
 TJobListStore::TJobListStore(std::string fileName)
     : FFileName(std::move(fileName)), FEnabled(!FFileName.empty()) {}
 
+TJobListStore::~TJobListStore() {
+  if (FLock >= 0) close(FLock);
+}
+
 TLoadedJobList TJobListStore::Load() {
   TLoadedJobList loaded;
   if (!FEnabled) return loaded;
   std::error_code error;
+  const std::filesystem::path folder = std::filesystem::path(FFileName).parent_path();
+  if (!folder.empty()) std::filesystem::create_directories(folder, error);
+  // Without a lock file (a folder that takes no file) the list is kept unguarded; saving says why it
+  // cannot be kept when it cannot.
+  if (FLock < 0) FLock = open((FFileName + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+  if (FLock >= 0 && flock(FLock, LOCK_EX | LOCK_NB) != 0) {
+    FEnabled = false;
+    loaded.Message = "Another window of this program keeps its job list in " + FFileName +
+                     "; the list of this window is not kept.";
+    return loaded;
+  }
   if (!std::filesystem::exists(std::filesystem::symlink_status(FFileName, error))) return loaded;
   std::string text, why;
   if (ReadListFile(FFileName, text, why) && ParseJobList(text, loaded.Rows, why)) return loaded;

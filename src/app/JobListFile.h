@@ -29,11 +29,15 @@ class TJobListStore {
 public:
   // An empty name keeps nothing: the list starts empty and saving does nothing.
   explicit TJobListStore(std::string fileName);
+  ~TJobListStore();
+  TJobListStore(const TJobListStore&) = delete;
+  TJobListStore& operator=(const TJobListStore&) = delete;
 
   const std::string& FileName() const { return FFileName; }
 
-  // The kept list; none when there is no file. A file that cannot be read as a whole list is renamed
-  // aside (its name + ".damaged-" + date and time) and reported; when even that fails, the list is
+  // The kept list; none when there is no file. Only one window keeps the list: while another holds
+  // it, this one starts empty, keeps nothing and says so. A file that cannot be read as a whole list is
+  // renamed aside (its name + ".damaged-" + date and time) and reported; when even that fails, the list is
   // not saved in this session either, so the file stays as it was for the user to rescue.
   TLoadedJobList Load();
   // Writes the rows at once, making the folder when missing. A failure is told once, the first time
@@ -44,6 +48,7 @@ private:
   std::string FFileName;
   bool FEnabled;
   bool FFailing = false;
+  int FLock = -1; // the lock file held while this window keeps the list
 };
 
 } // namespace kavro

@@ -116,9 +116,11 @@ TEST(JobListFileTest, KeysOfALaterVersionAreSkipped) {
 TEST(JobListFileTest, ADamagedFileIsSetAsideAndReportedAndTheListStartsEmpty) {
   const TScratchFolder folder("JobListDamaged");
   const std::string listFile = folder.File("state/kavroflvvideoconverter.jobs");
-  TJobListStore store(listFile);
-  EXPECT_TRUE(store.Load().Message.empty()) << "no file yet: nothing to say";
-  ASSERT_FALSE(store.Save({EditedRow("/videos/a.mp4")}).has_value());
+  {
+    TJobListStore store(listFile);
+    EXPECT_TRUE(store.Load().Message.empty()) << "no file yet: nothing to say";
+    ASSERT_FALSE(store.Save({EditedRow("/videos/a.mp4")}).has_value());
+  }
   EXPECT_EQ(TJobListStore(listFile).Load().Rows.size(), 1u);
 
   const std::string whole = ReadText(listFile);
@@ -130,7 +132,7 @@ TEST(JobListFileTest, ADamagedFileIsSetAsideAndReportedAndTheListStartsEmpty) {
   EXPECT_FALSE(fs::exists(listFile));
   std::string aside;
   for (const fs::directory_entry& entry : fs::directory_iterator(folder.File("state")))
-    aside = entry.path().string();
+    if (entry.path().string().starts_with(listFile + ".damaged-")) aside = entry.path().string();
   EXPECT_NE(loaded.Message.find(aside), std::string::npos);
   EXPECT_EQ(ReadText(aside), whole.substr(0, whole.size() / 2)) << "the damaged file is kept as it was";
 
@@ -157,6 +159,23 @@ TEST(JobListFileTest, AListThatCannotBeSavedIsToldOnceUntilSavingWorksAgain) {
   TJobListStore none("");
   EXPECT_FALSE(none.Save({EditedRow("/v/a.mp4")}).has_value());
   EXPECT_TRUE(none.Load().Rows.empty());
+}
+
+TEST(JobListFileTest, OnlyOneWindowKeepsTheListAtATime) {
+  const TScratchFolder folder("JobListTwoWindows");
+  const std::string listFile = folder.File("kavro.jobs");
+  TJobListStore first(listFile);
+  ASSERT_TRUE(first.Load().Message.empty());
+  ASSERT_FALSE(first.Save({EditedRow("/v/a.mp4")}).has_value());
+  {
+    TJobListStore second(listFile);
+    const TLoadedJobList loaded = second.Load();
+    EXPECT_TRUE(loaded.Rows.empty());
+    EXPECT_NE(loaded.Message.find("Another window of this program keeps its job list"), std::string::npos);
+    EXPECT_FALSE(second.Save({}).has_value());
+  }
+  EXPECT_EQ(TJobListStore(listFile).Load().Rows.size(), 0u) << "the first still holds it";
+  ASSERT_FALSE(first.Save({EditedRow("/v/a.mp4"), EditedRow("/v/b.mp4")}).has_value());
 }
 
 // ---- after a crash ----

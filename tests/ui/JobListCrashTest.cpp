@@ -84,16 +84,18 @@ TEST(JobListCrashTest, AKilledRunKeepsTheRowsWithTheirEditsMarksTheInterruptedOn
     window.AddPaths(sources);
     ASSERT_EQ(window.List().Count(), 3);
   }
-  // The edits, as the dialogs store them.
-  TJobListStore store(listFile);
-  std::vector<TJobRow> rows = store.Load().Rows;
-  ASSERT_EQ(rows.size(), 3u) << "every added row is kept at once";
-  rows[0].Record.TrimStart = 1'000'000;
-  rows[0].Record.TrimLength = 1'500'000;
-  rows[1].Record.MarkText = "Kept";
-  rows[1].Record.Brightness = 300;
-  rows[2].Record.CropTop = rows[2].Record.CropBottom = 16;
-  ASSERT_FALSE(store.Save(rows).has_value());
+  {
+    // The edits, as the dialogs store them.
+    TJobListStore store(listFile);
+    std::vector<TJobRow> rows = store.Load().Rows;
+    ASSERT_EQ(rows.size(), 3u) << "every added row is kept at once";
+    rows[0].Record.TrimStart = 1'000'000;
+    rows[0].Record.TrimLength = 1'500'000;
+    rows[1].Record.MarkText = "Kept";
+    rows[1].Record.Brightness = 300;
+    rows[2].Record.CropTop = rows[2].Record.CropBottom = 16;
+    ASSERT_FALSE(store.Save(rows).has_value());
+  }
 
   setenv(SettingsVariable, settings.c_str(), 1);
   setenv(ListVariable, listFile.c_str(), 1);
