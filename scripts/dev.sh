@@ -20,7 +20,7 @@ packages=(
   libsdl2-dev qt6-base-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth locales fonts-dejavu-core
-  desktop-file-utils appstream man-db
+  desktop-file-utils appstream man-db dbus-daemon
 )
 
 install_missing() {

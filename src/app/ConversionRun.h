@@ -65,6 +65,11 @@ public:
   virtual ~TDesktop() = default;
   virtual void OpenFolder(const std::string& folder) = 0;
   virtual void PowerOff() = 0;
+  // A notification of the desktop's, where the desktop has a service showing them; nothing otherwise.
+  virtual void Notify(const std::string& summary, const std::string& body) {
+    (void)summary;
+    (void)body;
+  }
 };
 
 class TConversionRun {

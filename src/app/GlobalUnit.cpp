@@ -21,9 +21,10 @@ namespace kavro {
 namespace {
 
 constexpr TEditionInfo Editions[] = {
-    {"kavrovideoconverter.ini", "kavrovideoformat.ini", "Kavro Video Converter", "kavrovideoconverter.jobs"},
+    {"kavrovideoconverter.ini", "kavrovideoformat.ini", "Kavro Video Converter", "kavrovideoconverter.jobs",
+     "kavro-video-converter"},
     {"kavroflvvideoconverter.ini", "kavroflvformat.ini", "Kavro FLV Video Converter",
-     "kavroflvvideoconverter.jobs"},
+     "kavroflvvideoconverter.jobs", "kavro-flv-converter"},
 };
 
 // $VARIABLE/kavro/, or ~/fallback/kavro/ when the variable is unset or empty.

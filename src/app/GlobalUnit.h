@@ -21,6 +21,7 @@ struct TEditionInfo {
   const char* FormatFileName;
   const char* Title;
   const char* JobListFileName;
+  const char* ProgramName; // also the name of its icon and desktop entry
 };
 
 const TEditionInfo& EditionInfo(TEdition edition);

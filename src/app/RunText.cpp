@@ -46,4 +46,9 @@ TRunProgress ProgressTexts(const TProgressInfo& info, int row, int taskCount, co
   return text;
 }
 
+std::string BatchSummary(int converted, int failed) {
+  return std::to_string(converted) + (converted == 1 ? " file" : " files") + " converted, " +
+         std::to_string(failed) + " failed";
+}
+
 } // namespace kavro

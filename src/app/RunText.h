@@ -29,6 +29,9 @@ int ProgressPercent(int64_t current, int64_t total);
 std::string ShortFileLabel(const std::string& caption);
 // The same followed by two spaces when shortened: the source label of the trim and crop dialogs.
 std::string ShortSourceLabel(const std::string& path);
+// What a finished batch comes to: "3 files converted, 1 failed" ("1 file converted, 0 failed").
+std::string BatchSummary(int converted, int failed);
+
 TRunProgress ProgressTexts(const TProgressInfo& info, int row, int taskCount, const std::string& caption);
 
 } // namespace kavro

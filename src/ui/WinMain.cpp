@@ -1,7 +1,7 @@
 #include "WinMain.h"
 
 #include "AddFilter.h"
-#include "DesktopActions.h"
+#include "DesktopNotifier.h"
 #include "FormatDropDown.h"
 #include "InterruptedRows.h"
 #include "JobListModel.h"
@@ -44,7 +44,9 @@ TfrmMain::TfrmMain(const TGlobalObject& global, TAppDialogs* dialogs, TDesktop* 
     : QMainWindow(parent), FGlobal(global),
       FOwnDialogs(dialogs ? nullptr : std::make_unique<TQtDialogs>(this, global.Title())),
       FDialogs(dialogs ? *dialogs : *FOwnDialogs),
-      FOwnDesktop(desktop ? nullptr : std::make_unique<TDesktopActions>()),
+      FOwnDesktop(
+          desktop ? nullptr
+                  : std::make_unique<TQtDesktop>(global.Title(), EditionInfo(global.Edition()).ProgramName)),
       FDesktop(desktop ? *desktop : *FOwnDesktop), FSettings(global.SettingsFile()),
       FFormats(global.FormatFile()), FCatalogue(global.Edition()),
       FPanel(FSettings.Ini(), FFormats, FDialogs),

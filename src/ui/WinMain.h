@@ -4,6 +4,7 @@
 // GUI thread only; the component's and the player's events reach it through the main-thread queue.
 #pragma once
 
+#include <QGuiApplication>
 #include <QMainWindow>
 
 #include <memory>
@@ -82,6 +83,11 @@ public:
   TJobListView& ListView() { return *lvFiles; }
   // The last picture of the run's preview, as the progress window draws it.
   const TBitmap& PreviewBitmap() const { return FPreviewBitmap; }
+  // Whether the user is at one of the program's windows; a batch that ends while not tells the
+  // desktop. Tests answer it.
+  std::function<bool()> ApplicationActive = [] {
+    return QGuiApplication::applicationState() == Qt::ApplicationActive;
+  };
   // Called when the progress window has been shown for a run (tests answer it).
   std::function<void(TfrmProgress&)> OnProgressShown;
 
@@ -151,6 +157,7 @@ private:
   TBitmap FPreviewBitmap;
   bool FShown = false;
   int FFilesDone = 0;
+  int FFilesFailed = 0;
   bool FClosing = false;
 
   // Controls, named as their objectName.

@@ -1,6 +1,7 @@
 // The main window's side of a conversion run: Start, the hidden Stop/Pause/Resume buttons, the
 // progress window, and the run's reports reaching the list and that window. Main thread.
 #include "JobListModel.h"
+#include "RunText.h"
 #include "JobListView.h"
 #include "WinMain.h"
 #include "WinProgress.h"
@@ -19,6 +20,7 @@ void TfrmMain::btnStartClick() {
   lvFiles->Model().Reset();
   lvFiles->SyncFromList();
   FFilesDone = 0;
+  FFilesFailed = 0;
   if (!FRun->Start()) {
     ListChanged();
     return;
@@ -83,6 +85,7 @@ void TfrmMain::ShowProgress(const TRunProgress& progress, const TProgressInfo& i
 }
 
 void TfrmMain::ShowRowError(int row, const std::string& message) {
+  ++FFilesFailed;
   FList.MarkFailed(row, message);
   lvFiles->Model().RowChanged(row);
   SaveList();
@@ -117,6 +120,7 @@ void TfrmMain::RunOver() {
   }
   if (FProgress && FProgress->isVisible()) FProgress->CloseAtRunEnd();
   ListChanged();
+  if (!ApplicationActive()) FDesktop.Notify(FGlobal.Title(), BatchSummary(FFilesDone, FFilesFailed));
 }
 
 void TfrmMain::ShowPreview(const TBitmap& bitmap) {

@@ -43,8 +43,12 @@ class TRecordingDesktop : public TDesktop {
 public:
   void OpenFolder(const std::string& folder) override { Opened.push_back(folder); }
   void PowerOff() override { ++PowerOffs; }
+  void Notify(const std::string& summary, const std::string& body) override {
+    Notifications.push_back(summary + ": " + body);
+  }
   std::vector<std::string> Opened;
   int PowerOffs = 0;
+  std::vector<std::string> Notifications;
 };
 
 // A fresh folder under the build tree's test output, removed with the object.

@@ -31,6 +31,12 @@ TEST(RunTextTest, PercentIsSafeForUnknownAndOverlongTotals) {
   EXPECT_EQ(ProgressPercent(INT64_MAX / 2, INT64_MAX / 100 * 100 / 2 + 1000), 99);
 }
 
+TEST(RunTextTest, TheSummaryOfABatchCountsItsFiles) {
+  EXPECT_EQ(BatchSummary(3, 1), "3 files converted, 1 failed");
+  EXPECT_EQ(BatchSummary(1, 0), "1 file converted, 0 failed");
+  EXPECT_EQ(BatchSummary(0, 2), "0 files converted, 2 failed");
+}
+
 TEST(RunTextTest, LongCaptionsKeepTheirStartAndExtension) {
   const std::string fifty(50, 'a');
   EXPECT_EQ(ShortFileLabel(fifty), fifty);

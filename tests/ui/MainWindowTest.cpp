@@ -122,7 +122,9 @@ TEST_F(MainWindowTest, StartConvertsTheCheckedRowsAndARowThatFailsSaysWhyWhileTh
   TJobListModel& model = window->ListView().Model();
   ASSERT_TRUE(model.setData(model.index(1, 0), Qt::Unchecked, Qt::CheckStateRole));
   EXPECT_FALSE(list.Row(1).Checked);
+  window->ApplicationActive = [] { return true; };
   StartAndWait(*window);
+  EXPECT_TRUE(Desktop.Notifications.empty()) << "the user saw it end";
 
   EXPECT_EQ(list.Row(0).Progress, "100%");
   EXPECT_EQ(list.Row(1).Progress, "");
@@ -139,7 +141,10 @@ TEST_F(MainWindowTest, StartConvertsTheCheckedRowsAndARowThatFailsSaysWhyWhileTh
   // The first source goes away after it was added: its row fails with the reason, the others convert.
   std::filesystem::remove(sources[0]);
   list.CheckAll();
+  window->ApplicationActive = [] { return false; };
   StartAndWait(*window);
+  EXPECT_EQ(Desktop.Notifications,
+            std::vector<std::string>{"Kavro FLV Video Converter: 2 files converted, 1 failed"});
   EXPECT_EQ(list.Row(0).Progress, "Error");
   EXPECT_FALSE(list.Row(0).Error.empty());
   EXPECT_EQ(model.data(model.index(0, 4), Qt::ToolTipRole).toString().toStdString(), list.Row(0).Error);
