@@ -1,5 +1,5 @@
 // The only ways the application logic talks to the user: a message with an OK button, a Yes/No
-// question, a beep, the open-files dialog and the folder picker. The windows show real dialogs, the
+// question, a beep, the open-files and save dialogs and the folder picker. The windows show real dialogs, the
 // command line prints and answers from its flags, tests record and answer from a script. Called from
 // the owner's thread.
 #pragma once
@@ -34,6 +34,13 @@ public:
   virtual std::vector<std::string> AskOpenFiles(const std::vector<TFileFilter>& filters) {
     (void)filters;
     return {};
+  }
+  // The save dialog offering suggestedName (a replaced file is confirmed there); nothing when cancelled.
+  virtual std::optional<std::string> AskSaveFile(const std::vector<TFileFilter>& filters,
+                                                 const std::string& suggestedName) {
+    (void)filters;
+    (void)suggestedName;
+    return std::nullopt;
   }
   // The folder picker opened at startFolder; nothing when cancelled.
   virtual std::optional<std::string> AskFolder(const std::string& startFolder) {

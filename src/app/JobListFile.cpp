@@ -326,13 +326,7 @@ std::optional<std::string> TJobListStore::Save(const std::vector<TJobRow>& rows)
   const std::filesystem::path folder = std::filesystem::path(FFileName).parent_path();
   std::error_code error;
   if (!folder.empty()) std::filesystem::create_directories(folder, error);
-  const std::string text = JobListText(rows);
-  const std::string failure = WriteThroughTemporary(FFileName, [&text](const std::string& temporary) {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file << text;
-    file.flush();
-    return file ? std::string() : "the disk did not take it";
-  });
+  const std::string failure = WriteTextThroughTemporary(FFileName, JobListText(rows));
   const bool toldAlready = FFailing;
   FFailing = !failure.empty();
   if (failure.empty() || toldAlready) return std::nullopt;

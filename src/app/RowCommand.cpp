@@ -79,12 +79,35 @@ std::string ShellQuoted(const std::string& argument) {
   return quoted + "'";
 }
 
-std::string RowCommandLine(TEdition edition, int formatCode, const std::string& outputFolder,
-                           const TlvFilesRecord& row) {
-  std::string line = "kavro-convert";
+namespace {
+
+std::string QuotedArguments(TEdition edition, int formatCode, const std::string& outputFolder,
+                            const TlvFilesRecord& row) {
+  std::string line;
   for (const std::string& argument : RowCommandArguments(edition, formatCode, outputFolder, row))
     line += " " + ShellQuoted(argument);
   return line;
+}
+
+} // namespace
+
+std::string RowCommandLine(TEdition edition, int formatCode, const std::string& outputFolder,
+                           const TlvFilesRecord& row) {
+  return "kavro-convert" + QuotedArguments(edition, formatCode, outputFolder, row);
+}
+
+std::string RowsScript(TEdition edition, int formatCode, const std::string& outputFolder,
+                       const std::vector<TlvFilesRecord>& rows) {
+  std::string script = "#!/bin/sh\n"
+                       "# Converts the files of a " +
+                       std::string(EditionInfo(edition).Title) +
+                       " job list as its Start converts them.\n"
+                       "# KAVRO_CONVERT names the kavro-convert to run.\n"
+                       "convert=${KAVRO_CONVERT:-kavro-convert}\n"
+                       "status=0\n";
+  for (const TlvFilesRecord& row : rows)
+    script += "\"$convert\"" + QuotedArguments(edition, formatCode, outputFolder, row) + " || status=1\n";
+  return script + "exit $status\n";
 }
 
 } // namespace kavro

@@ -19,5 +19,10 @@ std::string ShellQuoted(const std::string& argument);
 // "kavro-convert" and the arguments, quoted, on one line.
 std::string RowCommandLine(TEdition edition, int formatCode, const std::string& outputFolder,
                            const TlvFilesRecord& row);
+// A POSIX shell script converting the rows one after another as Start would; it goes on past a file
+// that fails and ends with 1 when one did. KAVRO_CONVERT in its environment names the kavro-convert
+// to run, else it is looked up in PATH.
+std::string RowsScript(TEdition edition, int formatCode, const std::string& outputFolder,
+                       const std::vector<TlvFilesRecord>& rows);
 
 } // namespace kavro

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <fstream>
 #include <system_error>
 
 namespace kavro {
@@ -37,6 +38,15 @@ std::string WriteThroughTemporary(const std::string& fileName, const TFileWriter
   if (why.empty()) return "";
   unlink(temporary.c_str());
   return failure(why);
+}
+
+std::string WriteTextThroughTemporary(const std::string& fileName, const std::string& text) {
+  return WriteThroughTemporary(fileName, [&text](const std::string& temporary) {
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    file << text;
+    file.flush();
+    return file ? std::string() : std::string("the disk did not take it");
+  });
 }
 
 } // namespace kavro

@@ -15,5 +15,7 @@ using TFileWriter = std::function<std::string(const std::string& temporaryName)>
 // fileName. Empty on success, else "Cannot write " + fileName + ": " + why; the temporary file is
 // gone either way. A folder, device or pipe in the file's place is refused, never replaced.
 std::string WriteThroughTemporary(const std::string& fileName, const TFileWriter& write);
+// The text as the whole file, the same way.
+std::string WriteTextThroughTemporary(const std::string& fileName, const std::string& text);
 
 } // namespace kavro

@@ -68,6 +68,17 @@ std::vector<std::string> TQtDialogs::AskOpenFiles(const std::vector<TFileFilter>
   return files;
 }
 
+std::optional<std::string> TQtDialogs::AskSaveFile(const std::vector<TFileFilter>& filters,
+                                                   const std::string& suggestedName) {
+  QFileDialog dialog(FOwner);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilters(Q(FilterText(filters)).split(";;"));
+  dialog.selectFile(Q(suggestedName));
+  dialog.setSizeGripEnabled(true);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().front().toStdString();
+}
+
 std::optional<std::string> TQtDialogs::AskFolder(const std::string& startFolder) {
   return TfmDirectory::Pick(*this, FTitle, startFolder, FOwner);
 }

@@ -18,6 +18,8 @@ public:
   bool AskYesNo(const std::string& text, const std::string& caption) override;
   void Beep() override;
   std::vector<std::string> AskOpenFiles(const std::vector<TFileFilter>& filters) override;
+  std::optional<std::string> AskSaveFile(const std::vector<TFileFilter>& filters,
+                                         const std::string& suggestedName) override;
   std::optional<std::string> AskFolder(const std::string& startFolder) override;
 
   // The filter list as a file dialog takes it: "AVI files (*.avi) (*.avi)" lines joined by ";;".

@@ -11,6 +11,7 @@
 #include "QtDialogs.h"
 #include "RowCommand.h"
 #include "Snapshot.h"
+#include "TemporaryFile.h"
 #include "SnapshotPictures.h"
 #include "VideoSurfaceWidget.h"
 #include "Themes.h"
@@ -34,6 +35,8 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTimer>
+
+#include <sys/stat.h>
 
 #include <cstring>
 #include <utility>
@@ -261,6 +264,30 @@ void TfrmMain::CopyCommandClick() {
   const std::string command =
       RowCommandLine(FGlobal.Edition(), FSettings.FormatCode(), FSettings.OutputDir(), FList.Row(row).Record);
   QGuiApplication::clipboard()->setText(QString::fromStdString(command));
+}
+
+void TfrmMain::ExportCommandsClick() {
+  std::vector<TlvFilesRecord> rows;
+  for (const int row : FList.CheckedIndices())
+    rows.push_back(FList.Row(row).Record);
+  if (rows.empty()) {
+    FDialogs.ShowMessage("Please select a file by clicking the check box!", CaptionWarning);
+    return;
+  }
+  const std::optional<std::string> path =
+      FDialogs.AskSaveFile({{"Shell scripts (*.sh)", "*.sh"}, {"All files (*)", "*"}}, "kavro-convert.sh");
+  if (!path || path->empty()) return;
+  const std::string script =
+      RowsScript(FGlobal.Edition(), FSettings.FormatCode(), FSettings.OutputDir(), rows);
+  const std::string failure = WriteTextThroughTemporary(*path, script);
+  if (!failure.empty()) {
+    FDialogs.ShowMessage(failure, CaptionWarning);
+    return;
+  }
+  // A script is run: its reader may run it, as they may read it.
+  struct stat info {};
+  if (stat(path->c_str(), &info) == 0)
+    chmod(path->c_str(), (info.st_mode & 07777) | ((info.st_mode & 0444) >> 2));
 }
 
 void TfrmMain::PreferenceClick() {

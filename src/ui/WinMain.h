@@ -69,6 +69,8 @@ public:
   void WaterMarkClick();
   // The kavro-convert command that converts the selected row as Start would, onto the clipboard.
   void CopyCommandClick();
+  // The commands of the checked rows, written as a shell script where the user chooses.
+  void ExportCommandsClick();
   void PreferenceClick();
   void SettingsClick();
   // Snapshots of the preview (the folder opens afterwards) and of the run's latest picture.

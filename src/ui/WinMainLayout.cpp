@@ -148,6 +148,7 @@ void TfrmMain::CreateMenus() {
   Start1 = MakeAction(file, "Start1", "&Start", &TfrmMain::btnStartClick);
   // The output settings editor: its button stays out of sight, the menu entry is how it is reached.
   MakeAction(file, "Settings1", "Se&ttings", &TfrmMain::SettingsClick);
+  MakeAction(file, "ExportCommands1", "E&xport Commands\u2026", &TfrmMain::ExportCommandsClick);
   file->addSeparator();
   MakeAction(file, "Exit2", "&Exit", nullptr);
   connect(file->findChild<QAction*>("Exit2"), &QAction::triggered, this, &QWidget::close);

@@ -37,6 +37,16 @@ std::optional<std::string> TScriptedDialogs::AskFolder(const std::string& startF
   return answer;
 }
 
+std::optional<std::string> TScriptedDialogs::AskSaveFile(const std::vector<TFileFilter>& filters,
+                                                         const std::string& suggestedName) {
+  LastFilters = filters;
+  SaveSuggestions.push_back(suggestedName);
+  if (SaveAnswers.empty()) return std::nullopt;
+  std::optional<std::string> answer = std::move(SaveAnswers.front());
+  SaveAnswers.pop_front();
+  return answer;
+}
+
 TScratchFolder::TScratchFolder(const std::string& name)
     : FPath(std::string(KAVRO_TEST_OUTPUT) + "app-" + name + "-" + std::to_string(getpid())) {
   std::filesystem::remove_all(FPath);

@@ -26,6 +26,9 @@ public:
   // Answers from OpenAnswers / FolderAnswers in order, then nothing; the filters are kept.
   std::vector<std::string> AskOpenFiles(const std::vector<TFileFilter>& filters) override;
   std::optional<std::string> AskFolder(const std::string& startFolder) override;
+  // Answers from SaveAnswers in order, then nothing; the suggested names are kept.
+  std::optional<std::string> AskSaveFile(const std::vector<TFileFilter>& filters,
+                                         const std::string& suggestedName) override;
 
   std::vector<TShown> Messages;
   std::vector<TShown> Questions;
@@ -36,6 +39,8 @@ public:
   std::vector<TFileFilter> LastFilters;
   std::deque<std::optional<std::string>> FolderAnswers;
   std::vector<std::string> FolderStarts;
+  std::deque<std::optional<std::string>> SaveAnswers;
+  std::vector<std::string> SaveSuggestions;
 };
 
 // Desktop actions recorded instead of run: nothing opens, nothing powers off.

@@ -355,6 +355,41 @@ TEST_F(MainWindowTest, CopyCommandPutsTheSelectedRowsCommandOnTheClipboard) {
   EXPECT_NE(QGuiApplication::clipboard()->text().indexOf("--trim 0.500000,0.000000"), -1);
 }
 
+TEST_F(MainWindowTest, ExportCommandsWritesTheCheckedRowsAsAScriptThatConvertsThem) {
+  auto window = MakeWindow();
+  AddThroughTheDialog(*window, Sources({"one.mp4", "skipped.mp4", "it's.mp4"}));
+  window->List().SetChecked(1, false);
+  auto* exportItem = window->findChild<QAction*>("ExportCommands1");
+  ASSERT_NE(exportItem, nullptr);
+  exportItem->trigger(); // cancelled
+  const std::string script = Folder.File("jobs.sh");
+  Dialogs.SaveAnswers.push_back(script);
+  exportItem->trigger();
+  ASSERT_EQ(Dialogs.SaveSuggestions, (std::vector<std::string>{"kavro-convert.sh", "kavro-convert.sh"}));
+  ASSERT_TRUE(std::filesystem::exists(script));
+  EXPECT_NE(std::filesystem::status(script).permissions() & std::filesystem::perms::owner_exec,
+            std::filesystem::perms::none);
+  const std::string text = ReadText(script);
+  EXPECT_TRUE(text.starts_with("#!/bin/sh\n"));
+  EXPECT_EQ(text.find("skipped.mp4"), std::string::npos);
+
+  // Run with a kavro-convert that reads the test's settings, the script converts both checked rows.
+  const std::string convert =
+      Folder.Write("convert.sh", std::string("#!/bin/sh\nexec ") + KAVRO_CONVERT + " --settings " +
+                                     ShellQuoted(SettingsFile) + " \"$@\" >/dev/null 2>&1\n");
+  std::filesystem::permissions(convert, std::filesystem::perms::owner_all);
+  EXPECT_EQ(std::system(("KAVRO_CONVERT=" + ShellQuoted(convert) + " sh " + ShellQuoted(script)).c_str()), 0);
+  const std::string out = Folder.File("out") + "/";
+  EXPECT_EQ(ContainerOf(out + "one_(new).flv"), "flv");
+  EXPECT_EQ(ContainerOf(out + "it's_(new).flv"), "flv");
+  EXPECT_FALSE(std::filesystem::exists(out + "skipped_(new).flv"));
+
+  window->List().UncheckAll();
+  exportItem->trigger();
+  ASSERT_EQ(Dialogs.Messages.size(), 1u);
+  EXPECT_EQ(Dialogs.Messages[0].Text, "Please select a file by clicking the check box!");
+}
+
 TEST_F(MainWindowTest, ToolsPreferencesOpensThePreferencesOverTheSettings) {
   auto window = MakeWindow(TEdition::Flv, "snapJpg=0\n");
   bool jpgShown = true;
