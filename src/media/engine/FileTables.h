@@ -27,6 +27,10 @@ struct TInputFile {
   int64_t StartCut = INT64_MIN;
   bool LoopInput = false;
   int Threads = 1; // of its decoders
+  // A file on disk and its size when it was opened (-1: not a plain file), so a source that was cut
+  // short while it was read is told from one that ended.
+  std::string LocalPath;
+  int64_t OpenedSize = -1;
   // The decoder forced for each stream by name; null: the one for the stream's codec.
   std::vector<const AVCodec*> Decoders;
 

@@ -1,5 +1,7 @@
 // Opening an input file: the pending settings that an input consumes, and those it hands on to
 // the outputs created afterwards.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -189,6 +191,11 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& fileName) {
   }
   input->LoopInput = FSettings.LoopInput;
   input->Threads = FSettings.Threads;
+  struct stat info {};
+  if (stat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+    input->LocalPath = name;
+    input->OpenedSize = info.st_size;
+  }
   int found;
   {
     std::lock_guard lock(TFFmpegLoader::Instance().CodecLock());

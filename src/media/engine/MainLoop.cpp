@@ -1,5 +1,7 @@
 // The second half of a conversion: choosing the input to read, time-stamp corrections, limits, join
 // mode, draining, trailers and the end of the run.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -90,6 +92,13 @@ int TCustomFFmpeg::ChooseInputFile() {
 bool TCustomFFmpeg::EndOfInput(int fileIndex) {
   TRunState& run = *FRun;
   run.InputFiles[static_cast<size_t>(fileIndex)].Eof = true;
+  // The demuxer ends a file cut short as if it ended there: the output would hold only its first part.
+  const TInputFile& input = *FInputFiles[static_cast<size_t>(fileIndex)];
+  struct stat now {};
+  if (input.OpenedSize >= 0 && stat(input.LocalPath.c_str(), &now) == 0 && now.st_size < input.OpenedSize)
+    throw FFmpegException(input.LocalPath + ": the file became shorter while it was converted (" +
+                          std::to_string(input.OpenedSize) + " bytes, then " + std::to_string(now.st_size) +
+                          "); the output is not kept");
   if (!FJoinMode) return FSettings.Shortest;
   // Join mode: drain this input's decoders into the encoders, which carry on with the next input.
   const TInputFileState& file = run.InputFiles[static_cast<size_t>(fileIndex)];
