@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034,SC2154
 # Shared by the scripts of this folder (sourced, not run): installing what a build needs and
 # building with ccache. Expects $top (the checkout) and reads JOBS (default: number of cores).
 

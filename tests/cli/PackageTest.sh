@@ -30,6 +30,7 @@ check "the package is named by version and architecture" "[ -s \"$DEB\" ]"
 [ -s "$DEB" ] || { ls "$WORK"; exit 1; }
 
 dpkg-deb --info "$DEB" >"$WORK/info"
+# shellcheck disable=SC2034 # read by the checks below
 depends=$(sed -n 's/^ Depends: //p' "$WORK/info")
 check "it is the kavro package" "grep -q '^ Package: kavro$' \"$WORK/info\""
 check "in the video section" "grep -q '^ Section: video$' \"$WORK/info\""
