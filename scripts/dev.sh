@@ -14,11 +14,10 @@ build_dir=${BUILD_DIR:-build}
 source "$top/scripts/common.sh"
 
 packages=(
-  "${build_packages[@]}" clang-format libavcodec-extra
+  "${build_packages[@]}" clang-format libavcodec-extra dpkg-dev file
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth locales fonts-dejavu-core
   desktop-file-utils appstream man-db
-  dpkg-dev file
 )
 
 # The tests of number reading need a locale whose decimal separator is a comma.
