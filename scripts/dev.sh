@@ -11,30 +11,14 @@ set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$top"
 build_dir=${BUILD_DIR:-build}
-jobs=${JOBS:-$(nproc)}
+source "$top/scripts/common.sh"
 
 packages=(
-  g++ cmake ninja-build pkg-config clang-format ccache
-  libavcodec-extra libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
-  libswresample-dev libavfilter-dev libavdevice-dev
-  libsdl2-dev qt6-base-dev libjpeg-dev
+  "${build_packages[@]}" clang-format libavcodec-extra dpkg-dev file
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth locales fonts-dejavu-core
   desktop-file-utils appstream man-db dbus-daemon
 )
-
-install_missing() {
-  local missing=()
-  for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
-  done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  echo "Installing: ${missing[*]}"
-  local sudo=()
-  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-  "${sudo[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-}
 
 # The tests of number reading need a locale whose decimal separator is a comma.
 ensure_comma_locale() {
@@ -43,19 +27,6 @@ ensure_comma_locale() {
   [ "$(id -u)" -ne 0 ] && sudo=(sudo)
   "${sudo[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8 ||
     echo "de_DE.UTF-8 could not be made: the comma-locale test will be skipped"
-}
-
-# ccache keys on paths relative to the checkout, so a fresh clone elsewhere (CI) reuses what
-# an earlier build compiled.
-export CCACHE_BASEDIR="$top" CCACHE_NOHASHDIR=1
-
-configure_and_build() { # dir, extra cmake args...
-  local dir=$1
-  shift
-  local launcher=()
-  command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
-  cmake --build "$dir" -j "$jobs"
 }
 
 run_tests() { # dir, extra ctest args...
@@ -73,7 +44,7 @@ check_format() {
 }
 
 cmd=${1:-run}
-install_missing
+install_missing "${packages[@]}"
 ensure_comma_locale
 case "$cmd" in
   build)

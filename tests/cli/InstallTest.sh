@@ -18,14 +18,14 @@ for file in bin/kavro-flv-converter bin/kavro-video-converter bin/kavro-convert 
   share/applications/kavro-flv-converter.desktop share/applications/kavro-video-converter.desktop \
   share/icons/hicolor/scalable/apps/kavro-flv-converter.svg \
   share/icons/hicolor/scalable/apps/kavro-video-converter.svg \
-  share/metainfo/net.kavro.VideoConverter.metainfo.xml share/man/man1/kavro-convert.1 share/man/man1/kavro-play.1; do
+  share/metainfo/net.kavro.VideoConverter.metainfo.xml share/man/man1/kavro-convert.1.gz share/man/man1/kavro-play.1.gz; do
   check "installs $file" "[ -s \"$PREFIX/$file\" ]"
 done
 check "the menu entries are valid" \
   "desktop-file-validate \"$PREFIX\"/share/applications/kavro-*.desktop"
 check "the description is valid" \
   "appstreamcli validate --no-net \"$PREFIX/share/metainfo/net.kavro.VideoConverter.metainfo.xml\" >/dev/null"
-check "the manual pages read" "man -l \"$PREFIX/share/man/man1/kavro-convert.1\" >/dev/null 2>&1"
+check "the manual pages read" "man -l \"$PREFIX/share/man/man1/kavro-convert.1.gz\" >/dev/null 2>&1"
 
 # The installed command line converts with the installed format file and the user's settings.
 XDG_CONFIG_HOME=$WORK/config "$PREFIX/bin/kavro-convert" --format 0 --edition general --out "$WORK/out" \
