@@ -1,9 +1,20 @@
 #include "HookModules.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <mutex>
+
+#include "platform/ProgramPaths.h"
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -16,12 +27,69 @@ namespace {
 std::mutex GModulesLock;               // guards GModules: tasks of the process share the loaded modules
 std::map<std::string, void*> GModules; // file name exactly as given → module handle
 
+extern "C" char** environ;
+
+// How long a trial load may take before the module counts as hanging.
+constexpr int TrialMilliseconds = 10000;
+
+// The program that tries a module in a process of its own: beside the running program, or where
+// an installed one keeps it; empty when there is none (the module is then loaded without a trial).
+std::string TrialProgram() {
+  for (const std::string& path :
+       {ProgramFolder() + "kavro-hook-check", ProgramFolder() + "../libexec/kavro/kavro-hook-check"})
+    if (access(path.c_str(), X_OK) == 0) return path;
+  return {};
+}
+
+// Loads the module in a process of its own first: a module whose loading crashes or hangs would
+// take the whole converting process with it. True when it loaded there, or could not be tried.
+bool TrialLoad(const std::string& fileName) {
+  const std::string program = TrialProgram();
+  if (program.empty()) return true;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  const char* arguments[] = {program.c_str(), fileName.c_str(), nullptr};
+  pid_t child = -1;
+  const int spawned =
+      posix_spawn(&child, program.c_str(), &actions, nullptr, const_cast<char**>(arguments), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return true;
+  // The child's end is waited for through a descriptor, so the wait has a limit and spins nowhere.
+  const int handle = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
+  bool ended = true;
+  if (handle >= 0) {
+    pollfd watch{handle, POLLIN, 0};
+    ended = poll(&watch, 1, TrialMilliseconds) > 0;
+    close(handle);
+  }
+  if (!ended) kill(child, SIGKILL);
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (!ended) {
+    av_log(nullptr, AV_LOG_ERROR, "%s did not finish loading within %d seconds; it is not used\n",
+           fileName.c_str(), TrialMilliseconds / 1000);
+    return false;
+  }
+  // 0: it loaded; 2: the loader refused it, which loading it here says again in its own words. Any
+  // other end is a crash (a sanitizer reports one with an exit code of its own).
+  if (WIFEXITED(status) && (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 2)) return true;
+  const std::string how =
+      WIFSIGNALED(status) ? strsignal(WTERMSIG(status)) : "exit code " + std::to_string(WEXITSTATUS(status));
+  av_log(nullptr, AV_LOG_ERROR, "%s crashed while it was loaded (%s); it is not used\n", fileName.c_str(),
+         how.c_str());
+  return false;
+}
+
 // Loads the module once per process. The name is used as given: a path opens that very file, whose
 // own dependencies come from its run path; the working folder and PATH of a process whose other
 // threads are running are left alone. Names differing in case are different files.
 void* LoadModule(const std::string& fileName) {
   std::lock_guard lock(GModulesLock);
   if (const auto found = GModules.find(fileName); found != GModules.end()) return found->second;
+  if (!TrialLoad(fileName)) return nullptr;
   void* module = dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!module) {
     const char* failure = dlerror();

@@ -273,7 +273,11 @@ void TCustomFFmpeg::FinishRun() {
   for (size_t f = 0; f < outputs && failure.empty(); ++f) {
     TOutputFile& file = *FOutputFiles[f];
     const int committed = file.Target.Commit();
-    if (committed < 0) failure = ErrorText(WideToNarrow(URLToFileName(file.Url)), committed);
+    const std::string path = WideToNarrow(URLToFileName(file.Url));
+    if (committed == AVERROR(ENOENT))
+      failure = path + ": its folder was removed while it was written (or the file was); nothing is kept";
+    else if (committed < 0)
+      failure = ErrorText(path, committed);
   }
   CloseOpenedEncoders();
   CloseOpenedDecoders();
