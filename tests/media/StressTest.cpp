@@ -1,0 +1,131 @@
+// Long use of the task component: a thousand runs started, paused, resumed and stopped at every
+// moment, and two hundred whole conversions in one process, which must leave no descriptor, no
+// thread and no growing memory behind.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include "FFmpegVCL.h"
+#include "media/FixtureMedia.h"
+#include "platform/Event.h"
+#include "platform/WideString.h"
+
+namespace kavro::test {
+namespace {
+
+int EntriesOf(const char* folder) {
+  int count = 0;
+  if (DIR* entries = opendir(folder)) {
+    while (const dirent* entry = readdir(entries))
+      count += entry->d_name[0] != '.' ? 1 : 0;
+    closedir(entries);
+  }
+  return count;
+}
+
+int OpenDescriptors() {
+  return EntriesOf("/proc/self/fd");
+}
+
+int Threads() {
+  return EntriesOf("/proc/self/task");
+}
+
+long ResidentKilobytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.starts_with("VmRSS:")) return std::stol(line.substr(6));
+  return 0;
+}
+
+class StressTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(Component.LoadAVLib(L""));
+    Out = OutputFolder();
+    Component.TriggerEventInMainThread = false;
+    Component.OnTerminate = [this](TObject*, const TTerminateInfo& info) {
+      if (info.TaskIndex < 0) AllDone.SetEvent();
+    };
+  }
+  void TearDown() override { Component.ClearTasks(); }
+
+  bool AddConversion(const std::string& output, const std::string& outputOptions) {
+    TInputOptions input;
+    const int task = Component.AddTask(NarrowToWide(Fixture("av.mp4")), &input);
+    if (task < 0) return false;
+    TOutputOptions options;
+    options.ExtOptions = outputOptions;
+    return Component.SetOutputFile(task, NarrowToWide(Out + output), &options);
+  }
+
+  TFFmpegVCL Component;
+  std::string Out;
+  TEvent AllDone{true};
+};
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+// A sanitizer makes every cycle many times slower; a quarter of them still meets every moment.
+constexpr int Cycles = 250;
+#else
+constexpr int Cycles = 1000;
+#endif
+
+TEST_F(StressTest, AThousandRunsStartedPausedResumedAndStoppedAtEveryMomentEndEveryTime) {
+  const int threadsBefore = Threads();
+  int descriptorsAfterFirst = 0;
+  for (int cycle = 0; cycle < Cycles; ++cycle) {
+    SCOPED_TRACE("cycle " + std::to_string(cycle));
+    AllDone.ResetEvent();
+    ASSERT_TRUE(AddConversion("stress.avi", "y=1\nvcodec=mpeg4\ns=160x120")) << Component.LastErrMsg();
+    Component.StartTask(1);
+    // The moment varies: at once, while it opens, or while pictures flow.
+    if (cycle % 3 == 1) std::this_thread::sleep_for(std::chrono::microseconds(200 * (cycle % 7)));
+    if (cycle % 3 == 2) std::this_thread::sleep_for(std::chrono::milliseconds(5 + cycle % 11));
+    Component.Pause();
+    if (cycle % 2 == 0) Component.Resume();
+    if (cycle % 5 == 0) Component.Pause();
+    Component.Resume();
+    Component.Stop(true);
+    ASSERT_TRUE(AllDone.WaitFor(10000)) << "the run never ended";
+    Component.ClearTasks();
+    if (cycle == 9) descriptorsAfterFirst = OpenDescriptors();
+  }
+  EXPECT_EQ(OpenDescriptors(), descriptorsAfterFirst);
+  // Workers end with their tasks; allow the logger's and the delivery thread of the component.
+  EXPECT_LE(Threads(), threadsBefore + 2);
+}
+
+TEST_F(StressTest, TwoHundredConversionsLeaveNoDescriptorOpenAndTheMemoryLevel) {
+  int descriptorsAfterFirst = 0;
+  long residentAfterFirst = 0;
+  for (int run = 0; run < 200; ++run) {
+    SCOPED_TRACE("conversion " + std::to_string(run));
+    AllDone.ResetEvent();
+    ASSERT_TRUE(AddConversion(run % 2 ? "many.flv" : "many.mp4", "y=1\nt=0.4\ns=160x120"));
+    Component.StartTask(1);
+    ASSERT_TRUE(AllDone.WaitFor(20000));
+    Component.ClearTasks();
+    if (run == 19) {
+      descriptorsAfterFirst = OpenDescriptors();
+      residentAfterFirst = ResidentKilobytes();
+    }
+  }
+  EXPECT_EQ(OpenDescriptors(), descriptorsAfterFirst);
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  // The sanitizers keep freed memory aside on purpose; they check for leaks themselves.
+#else
+  EXPECT_LE(ResidentKilobytes(), residentAfterFirst * 11 / 10)
+      << "after 20: " << residentAfterFirst << " kB, after 200: " << ResidentKilobytes() << " kB";
+#endif
+}
+
+} // namespace
+} // namespace kavro::test
