@@ -79,6 +79,12 @@ bool TConversionRun::Start() {
   const int formatCode = FormatCode.value_or(FSettings.FormatCode());
   try {
     EnsureFormatChoices(FSettings.Ini(), FFormats, formatCode, FDialogs);
+    // A damaged or foreign format file: the profile's defaults apply, and the user hears why.
+    if (!FFormats.SectionExists(FormatSection(formatCode)))
+      FDialogs.ShowMessage("The format file " + FFormats.FileName() + " has no profile for format " +
+                               std::to_string(formatCode) + ": its files are converted with the defaults (." +
+                               FileExtOf(FFormats, formatCode) + " files, the encoders of that container).",
+                           CaptionWarning);
     const std::string folder =
         OutputFolder ? MakeOwnFolder(*OutputFolder) : FSettings.CheckOutputFolder(FDialogs);
     if (folder.empty()) return false;

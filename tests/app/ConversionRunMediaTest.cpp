@@ -200,6 +200,16 @@ TEST_F(ConversionRunMediaTest, RowsThatCannotBeConvertedSayWhyAndTheOthersGoOn) 
   EXPECT_NE(View.Errors[1].find("Error while opening encoder"), std::string::npos) << View.Errors[1];
   EXPECT_EQ(Desktop.PowerOffs, 0);
   ASSERT_EQ(Run.Failures().size(), 1u);
+
+  // A format the format file has no profile for converts with the defaults, and the user is told.
+  View.Over.ResetEvent();
+  Run.FormatCode = 7;
+  Dialogs.Messages.clear();
+  RunToTheEnd();
+  ASSERT_EQ(Dialogs.Messages.size(), 1u);
+  EXPECT_NE(Dialogs.Messages[0].Text.find("has no profile for format 7"), std::string::npos);
+  EXPECT_EQ(List.Row(1).Progress, "100%");
+  EXPECT_EQ(Run.OutputPaths().at(0).substr(Run.OutputPaths().at(0).size() - 4), ".mp4");
 }
 
 TEST_F(ConversionRunMediaTest, NothingStartsWithoutACheckedRowOrWithAStoredValueThatIsNoNumber) {
