@@ -29,6 +29,7 @@ struct TInputFile {
   int Threads = 1; // of its decoders
   // The decoder forced for each stream by name; null: the one for the stream's codec.
   std::vector<const AVCodec*> Decoders;
+  TInputProposal Proposal;
 
   TInputFile() = default;
   TInputFile(const TInputFile&) = delete;
