@@ -89,6 +89,8 @@ row "half a second" 30 0 "Duration: 00:00:00.5" -i "$av" -t 0.5 @mkv
 row "negative start" 20 2 "Invalid start time for ss: -5" -i "$av" -ss -5 @avi
 row "negative start on the input" 20 2 "Invalid start time for ss: -1" -ss -1 -i "$av" @avi
 row "start after one second" 30 0 "Duration: 00:00:02" -i "$av" -ss 1 @mkv
+row "start after the end" 30 1 "received no data" -i "$av" -ss 99999 @avi
+row "start after the end, as the input's" 30 1 "nothing of the input lies after its start" -ss 5 -i "$av" @avi
 row "negative video frame count" 20 2 "Invalid frame count for vframes: -5" -i "$av" -vframes -5 @avi
 row "no video frames" 20 2 "Invalid frame count for vframes: 0" -i "$av" -vframes 0 @avi
 row "frame count beyond an int" 20 2 "is not a valid integer value" -i "$av" -vframes 99999999999 @avi
@@ -112,6 +114,8 @@ row "a billion samples a second" 20 2 "Invalid sample rate for ar: 1000000000 (a
 row "800 kHz" 20 2 "at most 768000" -i "$av" -ar 800000 @wav
 row "sample rate that is no number" 20 2 "'fast' is not a valid integer value" -i "$av" -ar fast @wav
 row "22050 Hz" 30 0 "22050 Hz" -i "$av" -t 1 -ar 22050 @wav
+row "a million channels" 20 2 "Invalid channel count for ac: 1000000 (at most 64)" -i "$av" -ac 1000000 @wav
+row "one channel" 30 0 "44100 Hz, 1 channels" -i "$av" -t 1 -ac 1 @wav
 
 # A value the engine refuses, or a name nothing knows, stops the command as a usage error.
 row "GOP that is no number" 20 2 'Invalid value "abc" for option "g"' -i "$av" -g abc @avi

@@ -105,6 +105,9 @@ TEST_F(OptionLimitsTest, RatesBeyondAnyEncoderAreRefused) {
   EXPECT_EQ(Settings().AudioSampleRate, 44100);
   Engine.ParseOption("ar", "768000");
   EXPECT_EQ(Settings().AudioSampleRate, 768000);
+  EXPECT_EQ(RefusalOf("ac", "1000000"), "Invalid channel count for ac: 1000000 (at most 64)");
+  Engine.ParseOption("ac", "64");
+  EXPECT_EQ(Settings().AudioChannels, 64);
 }
 
 TEST_F(OptionLimitsTest, StrictOptionsRefuseWhatTheEngineOtherwiseIgnores) {

@@ -19,8 +19,11 @@ void TCustomFFmpeg::OptAudioRate(const std::string& name, const std::string& val
   if (rate > 0) FSettings.AudioSampleRate = rate;
 }
 
-void TCustomFFmpeg::OptAudioChannels(const std::string&, const std::string& value) {
+void TCustomFFmpeg::OptAudioChannels(const std::string& name, const std::string& value) {
   const int channels = StrToInt(value);
+  if (channels > MaxAudioChannels)
+    throw EOptionError(Format("Invalid channel count for %s: %s (at most %d)", name.c_str(), value.c_str(),
+                              MaxAudioChannels));
   if (channels > 0) FSettings.AudioChannels = channels;
 }
 

@@ -15,6 +15,8 @@ constexpr int MinFileSizeLimit = 65536;
 // carries the stream, and the run would only write without end.
 constexpr int MaxFrameRate = 1000;
 constexpr int MaxSampleRate = 768000;
+// The most channels the resampler mixes.
+constexpr int MaxAudioChannels = 64;
 // A 64-bit time (microseconds) that has no value.
 constexpr int64_t NoTimeValue = std::numeric_limits<int64_t>::min();
 
