@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <csignal>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <thread>
