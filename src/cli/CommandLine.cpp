@@ -166,6 +166,10 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, TCommandLine& c
     if (argument == "-i") {
       std::string file;
       if (!next(file)) return false;
+      if (file.empty()) {
+        error = "An input file name cannot be empty";
+        return false;
+      }
       if (!conversion.Outputs.empty()) {
         error = "Input file " + file + " comes after an output file";
         return false;
@@ -180,6 +184,10 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, TCommandLine& c
       if (TakesArgument(name) && !next(value)) return false;
       pending += (pending.empty() ? "" : "\n") + name + "=" + value;
       continue;
+    }
+    if (argument.empty()) {
+      error = "An output file name cannot be empty";
+      return false;
     }
     if (conversion.Inputs.empty()) {
       error = "Output file " + argument + " comes before any input file";

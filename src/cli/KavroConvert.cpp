@@ -1,8 +1,11 @@
 // kavro-convert: the converter's engine from a terminal.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <clocale>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -98,7 +101,8 @@ bool TargetRecord(const std::string& target, TOutputOptions& output) {
 }
 
 // The record of an output. Some of its fields are always applied after the option text, so the
-// options they stand for go into the record instead of the text.
+// options they stand for go into the record instead of the text. False with the reason on stderr:
+// a number that is no number is the user's mistake.
 bool OutputRecord(const TCommandFile& file, TOutputOptions& output) {
   output.Join = file.Join;
   try {
@@ -153,61 +157,85 @@ bool OutputsStandApart(const TCommandLine& commandLine) {
   return true;
 }
 
-// Adds every conversion as a task; false with the reason on stderr.
-bool AddConversions(TFFmpegVCL& component, const TCommandLine& commandLine) {
-  for (const TConversion& conversion : commandLine.Conversions)
-    for (const TCommandFile& output : conversion.Outputs)
-      if (!commandLine.Overwrite && access(output.FileName.c_str(), F_OK) == 0) {
-        std::fprintf(stderr, "File '%s' already exists. Use -y to overwrite.\n", output.FileName.c_str());
-        return false;
-      }
-  if (!OutputsStandApart(commandLine)) return false;
-  for (const TConversion& conversion : commandLine.Conversions) {
-    TInputOptions input;
-    input.ExtOptions = conversion.Inputs[0].Options;
-    const int task = component.AddTask(NarrowToWide(conversion.Inputs[0].FileName), &input);
-    if (task < 0) {
-      std::fprintf(stderr, "%s\n", component.LastErrMsg().c_str());
-      return false;
-    }
-    for (size_t i = 1; i < conversion.Inputs.size(); ++i) {
-      TInputOptions more;
-      more.ExtOptions = conversion.Inputs[i].Options;
-      if (!component.AddInput(task, NarrowToWide(conversion.Inputs[i].FileName), &more)) {
-        std::fprintf(stderr, "%s\n", component.LastErrMsg().c_str());
-        return false;
-      }
-    }
-    for (const TCommandFile& file : conversion.Outputs) {
-      TOutputOptions output;
-      if (!OutputRecord(file, output)) return false;
-      if (!component.SetOutputFile(task, NarrowToWide(file.FileName), &output)) {
-        std::fprintf(stderr, "%s: %s\n", file.FileName.c_str(), component.LastErrMsg().c_str());
-        return false;
-      }
-    }
+// An output that cannot be written where it is named; false with the reason on stderr.
+bool OutputPlaceUsable(const TCommandFile& output, bool overwrite) {
+  const std::string& name = output.FileName;
+  struct stat info;
+  if (stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    std::fprintf(stderr, "Output file '%s' is a folder\n", name.c_str());
+    return false;
+  }
+  if (!overwrite && access(name.c_str(), F_OK) == 0) {
+    std::fprintf(stderr, "File '%s' already exists. Use -y to overwrite.\n", name.c_str());
+    return false;
   }
   return true;
 }
 
+// Adds every conversion as a task. 0, or the exit code with the reason on stderr: an option the
+// engine refuses is a usage error. shown tells whether the log has shown an error line already.
+int AddConversions(TFFmpegVCL& component, const TCommandLine& commandLine,
+                   const std::function<bool(const std::string&)>& shown) {
+  for (const TConversion& conversion : commandLine.Conversions)
+    for (const TCommandFile& output : conversion.Outputs)
+      if (!OutputPlaceUsable(output, commandLine.Overwrite)) return ExitFailed;
+  if (!OutputsStandApart(commandLine)) return ExitFailed;
+  // The engine's message names the file itself when a file failed; said once.
+  const auto fail = [&](const std::string& fileName) {
+    const std::string& message = component.LastErrMsg();
+    if (!shown(message)) {
+      if (message.find(fileName) == std::string::npos)
+        std::fprintf(stderr, "%s: %s\n", fileName.c_str(), message.c_str());
+      else
+        std::fprintf(stderr, "%s\n", message.c_str());
+    }
+    return component.LastErrIsOption() ? ExitUsage : ExitFailed;
+  };
+  for (const TConversion& conversion : commandLine.Conversions) {
+    TInputOptions input;
+    input.ExtOptions = conversion.Inputs[0].Options;
+    const int task = component.AddTask(NarrowToWide(conversion.Inputs[0].FileName), &input);
+    if (task < 0) return fail(conversion.Inputs[0].FileName);
+    for (size_t i = 1; i < conversion.Inputs.size(); ++i) {
+      TInputOptions more;
+      more.ExtOptions = conversion.Inputs[i].Options;
+      if (!component.AddInput(task, NarrowToWide(conversion.Inputs[i].FileName), &more))
+        return fail(conversion.Inputs[i].FileName);
+    }
+    for (const TCommandFile& file : conversion.Outputs) {
+      TOutputOptions output;
+      if (!OutputRecord(file, output)) return ExitUsage;
+      if (!component.SetOutputFile(task, NarrowToWide(file.FileName), &output)) return fail(file.FileName);
+    }
+  }
+  return 0;
+}
+
 int Convert(TFFmpegVCL& component, const TCommandLine& commandLine) {
   TMainThread::InstallPlainLoop();
-  if (!AddConversions(component, commandLine)) return ExitFailed;
-  TConsoleProgress progress(stderr, isatty(STDERR_FILENO), component.TasksCount());
   std::mutex failuresLock; // terminations and log lines arrive on their own threads
   std::vector<std::string> failures;
-  std::set<std::string> shownErrors; // a failure the log already showed is not repeated at the end
+  std::set<std::string> shownErrors; // a failure the log already showed is not repeated
+  std::unique_ptr<TConsoleProgress> progress;
   TFFLogger::Instance().SetOnLog([&](TObject*, uint32_t, TLogLevel level, const std::string& line) {
     if (level > TFFLogger::Instance().LogLevel()) return;
-    progress.Break();
+    if (progress) progress->Break();
     std::fprintf(stderr, "%s\n", line.c_str());
     if (level > llError) return;
     std::lock_guard lock(failuresLock);
-    shownErrors.insert(line);
+    shownErrors.insert(Trim(line));
   });
+  const auto shown = [&](const std::string& message) {
+    std::lock_guard lock(failuresLock);
+    return shownErrors.count(Trim(message)) > 0;
+  };
+  // What this command names explicitly must be known and taken as given.
+  component.StrictOptions = true;
+  if (const int refused = AddConversions(component, commandLine, shown)) return refused;
+  progress = std::make_unique<TConsoleProgress>(stderr, isatty(STDERR_FILENO), component.TasksCount());
   bool allFinished = true;
   TEvent done;
-  component.OnProgress = [&](TObject*, TProgressInfo* info) { progress.Update(*info); };
+  component.OnProgress = [&](TObject*, TProgressInfo* info) { progress->Update(*info); };
   component.OnTerminate = [&](TObject*, const TTerminateInfo& info) {
     std::lock_guard lock(failuresLock);
     if (info.TaskIndex < 0) {
@@ -229,10 +257,10 @@ int Convert(TFFmpegVCL& component, const TCommandLine& commandLine) {
       }
     }
   }
-  progress.Break();
+  progress->Break();
   std::lock_guard lock(failuresLock);
   for (const std::string& failure : failures)
-    if (!shownErrors.count(failure)) std::fprintf(stderr, "%s\n", failure.c_str());
+    if (!shownErrors.count(Trim(failure))) std::fprintf(stderr, "%s\n", failure.c_str());
   if (InterruptFlag()) return ExitInterrupted;
   return failures.empty() && allFinished ? 0 : ExitFailed;
 }

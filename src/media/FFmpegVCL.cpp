@@ -6,6 +6,7 @@
 #include "FFmpegLogger.h"
 #include "OptionRecords.h"
 #include "OptionText.h"
+#include "engine/FFmpegException.h"
 #include "platform/Bitmap.h"
 #include "platform/Exceptions.h"
 #include "platform/MainThread.h"
@@ -125,6 +126,11 @@ void TCustomFFmpegVCL::CheckNotWorking(const char* method) const {
   if (FWorking || TTerminateDepth > 0) throw Exception(Format("Cannot %s while working.", method));
 }
 
+void TCustomFFmpegVCL::KeepError(const std::exception& error) {
+  FLastErrMsg = error.what();
+  FLastErrIsOption = dynamic_cast<const EOptionError*>(&error) || dynamic_cast<const EConvertError*>(&error);
+}
+
 bool TCustomFFmpegVCL::LoadAVLib(const std::wstring& folder) {
   TFFmpegLoader& loader = TFFmpegLoader::Instance();
   loader.SetLibraryPath(folder);
@@ -134,6 +140,7 @@ bool TCustomFFmpegVCL::LoadAVLib(const std::wstring& folder) {
 }
 
 bool TCustomFFmpegVCL::OpenInput(TFFmpeg& task, const std::wstring& fileName, TInputOptions* options) {
+  FLastErrIsOption = false;
   const int index = task.InputFileCount();
   if (index >= MaxFiles) {
     FLastErrMsg = Format("max input files %d reached", MaxFiles);
@@ -151,7 +158,7 @@ bool TCustomFFmpegVCL::OpenInput(TFFmpeg& task, const std::wstring& fileName, TI
     }
     FLastErrMsg = task.LastErrorText();
   } catch (const std::exception& e) {
-    FLastErrMsg = e.what();
+    KeepError(e);
   }
   task.InputOptions(index) = TInputOptions();
   return false;
@@ -176,6 +183,7 @@ int TCustomFFmpegVCL::AddTask(const std::wstring& fileName, TInputOptions* optio
     task = FFactory();
     task->ResetTask();
     task->Verbose = FVerbose;
+    task->StrictOptions = StrictOptions;
     {
       std::lock_guard lock(TCustomFFmpeg::PreviewLock());
       task->PreviewFlags = (FPreview ? PreviewWindowFlag : 0) | (FPreviewBitmap ? PreviewBitmapFlag : 0);
@@ -200,6 +208,7 @@ bool TCustomFFmpegVCL::AddInput(int taskIndex, const std::wstring& fileName, TIn
 bool TCustomFFmpegVCL::SetOutputFile(int taskIndex, const std::wstring& fileName, TOutputOptions* options) {
   CheckNotWorking("SetOutputFile");
   TFFmpeg& task = FTasks.Items(taskIndex);
+  FLastErrIsOption = false;
   const int index = task.OutputFileCount();
   if (index >= MaxFiles) {
     FLastErrMsg = Format("max output files %d reached", MaxFiles);
@@ -232,7 +241,7 @@ bool TCustomFFmpegVCL::SetOutputFile(int taskIndex, const std::wstring& fileName
     if (options) AddExtraStreams(task, lines, defaults);
     return true;
   } catch (const std::exception& e) {
-    FLastErrMsg = e.what();
+    KeepError(e);
     // Keep the copy only of an output that exists.
     if (task.OutputFileCount() <= index) task.OutputOptions(index) = TOutputOptions();
     return false;

@@ -75,6 +75,9 @@ public:
   int TasksCount() const { return FTasks.Count(); }
   TAVProbe* AVProbes(int taskIndex, int inputIndex);
   const std::string& LastErrMsg() const { return FLastErrMsg; }
+  // The last failure of AddTask, AddInput or SetOutputFile was an option that was refused (a name
+  // or value the engine cannot take), not a file or a codec.
+  bool LastErrIsOption() const { return FLastErrIsOption; }
   std::string Version() const { return "3.3"; }
   // The component's own probe, for quick file information.
   TAVProbe& Probe() { return FProbe; }
@@ -88,6 +91,9 @@ public:
   void SetProgressInterval(int value) { FProgressInterval = value <= 100 ? 100 : value; }
 
   TThreadPriority ThreadPriority = tpNormal;
+  // Tasks added from now on refuse option names that nothing knows and values a generic parameter
+  // rejects, instead of going on without them (TCustomFFmpeg::StrictOptions).
+  bool StrictOptions = false;
   bool TriggerEventInMainThread = true;
   TCustomHookEvent OnCustomHook;
   TPreviewBitmapEvent OnPreviewBitmap;
@@ -96,6 +102,7 @@ public:
 
 private:
   void CheckNotWorking(const char* method) const;
+  void KeepError(const std::exception& error);
   bool OpenInput(TFFmpeg& task, const std::wstring& fileName, TInputOptions* options);
   void ConnectTask(TFFmpeg& task);
   void SetPreviewFlag(int flag, bool on);
@@ -117,6 +124,7 @@ private:
   TFFmpegList FTasks;
   TAVProbe FProbe;
   std::string FLastErrMsg;
+  bool FLastErrIsOption = false;
   int FVerbose = 1;
   bool FPreview = false;
   bool FPreviewBitmap = false;

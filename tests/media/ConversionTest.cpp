@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -276,6 +277,49 @@ TEST_F(ConversionTest, JoinedInputsLastAboutTheirSum) {
   const TProgressInfo& last = Progress.back();
   EXPECT_NEAR(static_cast<double>(last.CurrentDuration), 6000000, 120000);
   EXPECT_NEAR(static_cast<double>(last.CurrentDuration) / static_cast<double>(last.TotalDuration), 1.0, 0.03);
+}
+
+TEST_F(ConversionTest, JoinedInputsOfOtherSizesAndRatesTakeTheFirstOnes) {
+  const int task = Component.AddTask(NarrowToWide(Fixture("av.mp4")));
+  ASSERT_TRUE(Component.AddInput(task, NarrowToWide(Fixture("pal.mpg"))));
+  TOutputOptions options;
+  options.Join = true;
+  ASSERT_TRUE(Component.SetOutputFile(task, NarrowToWide(Out + "first.mkv"), &options))
+      << Component.LastErrMsg();
+  const TTerminateInfo result = Run();
+  ASSERT_TRUE(result.Finished) << result.ExceptionMsg;
+  // 75 pictures of the first input, then the second input's 25 scaled to the first one's size.
+  const std::vector<TPicture> pictures = Pictures("first.mkv", 200);
+  ASSERT_EQ(pictures.size(), 100u);
+  for (const TPicture& picture : pictures)
+    ASSERT_TRUE(picture.Width == 320 && picture.Height == 240) << picture.Width << "x" << picture.Height;
+  int rate = 0;
+  int channels = 0;
+  EXPECT_FALSE(Sound("first.mkv", rate, channels).empty());
+  EXPECT_EQ(rate, 44100);
+}
+
+TEST_F(ConversionTest, AnOutputThatReceivesNothingFails) {
+  TOutputOptions options;
+  options.StartTime = 99000000;               // the input lasts 3 s
+  std::remove((Out + "nothing.avi").c_str()); // a failed run keeps what an earlier one left
+  Add("av.mp4", "nothing.avi", options);
+  const TTerminateInfo result = Run();
+  EXPECT_FALSE(result.Finished);
+  EXPECT_TRUE(result.Exception);
+  EXPECT_THAT(result.ExceptionMsg, HasSubstr("received no data"));
+  EXPECT_FALSE(Exists(Out + "nothing.avi"));
+}
+
+TEST_F(ConversionTest, ADiscTargetTellsTheMultiplexerItsBuffer) {
+  TOutputOptions options;
+  options.TargetType = 3;
+  options.TargetNorm = 1;
+  options.RecordingTime = 1000000;
+  Add("av.mp4", "disc.mpg", options);
+  const TTerminateInfo result = Run();
+  ASSERT_TRUE(result.Finished) << result.ExceptionMsg;
+  EXPECT_FALSE(Logged("VBV buffer size not set"));
 }
 
 TEST_F(ConversionTest, AnEncoderThatCannotOpenLeavesNoFile) {

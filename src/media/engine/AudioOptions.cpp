@@ -11,13 +11,19 @@ extern "C" {
 
 namespace kavro {
 
-void TCustomFFmpeg::OptAudioRate(const std::string&, const std::string& value) {
+void TCustomFFmpeg::OptAudioRate(const std::string& name, const std::string& value) {
   const int rate = StrToInt(value);
+  if (rate > MaxSampleRate)
+    throw EOptionError(
+        Format("Invalid sample rate for %s: %s (at most %d)", name.c_str(), value.c_str(), MaxSampleRate));
   if (rate > 0) FSettings.AudioSampleRate = rate;
 }
 
-void TCustomFFmpeg::OptAudioChannels(const std::string&, const std::string& value) {
+void TCustomFFmpeg::OptAudioChannels(const std::string& name, const std::string& value) {
   const int channels = StrToInt(value);
+  if (channels > MaxAudioChannels)
+    throw EOptionError(Format("Invalid channel count for %s: %s (at most %d)", name.c_str(), value.c_str(),
+                              MaxAudioChannels));
   if (channels > 0) FSettings.AudioChannels = channels;
 }
 
@@ -31,7 +37,7 @@ void TCustomFFmpeg::OptSampleFormat(const std::string&, const std::string& value
     return;
   }
   const AVSampleFormat format = av_get_sample_fmt(value.c_str());
-  if (format == AV_SAMPLE_FMT_NONE) throw FFmpegException("Unknown sample format requested: " + value);
+  if (format == AV_SAMPLE_FMT_NONE) throw EOptionError("Unknown sample format requested: " + value);
   FSettings.AudioSampleFormat = format;
 }
 
@@ -41,8 +47,7 @@ void TCustomFFmpeg::OptBitstreamFilter(const std::string& name, const std::strin
   TBitstreamFilterSpec filter;
   filter.Name = Trim(value.substr(0, equals));
   if (equals != std::string::npos) filter.Arguments = value.substr(equals + 1);
-  if (!av_bsf_get_by_name(filter.Name.c_str()))
-    throw FFmpegException("Unknown bitstream filter " + Trim(value));
+  if (!av_bsf_get_by_name(filter.Name.c_str())) throw EOptionError("Unknown bitstream filter " + Trim(value));
   auto& chain = name[0] == 'a'   ? FSettings.AudioBitstreamFilters
                 : name[0] == 'v' ? FSettings.VideoBitstreamFilters
                                  : FSettings.SubtitleBitstreamFilters;

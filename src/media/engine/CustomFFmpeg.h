@@ -119,6 +119,9 @@ public:
   int64_t ExpectedDuration() const { return FExpectedDuration; }
 
   int Verbose = 1;
+  // With strict options, ParseOption refuses (EOptionError) a name that nothing knows and a value a
+  // generic parameter rejects, which otherwise change nothing and only log.
+  bool StrictOptions = false;
   // Microseconds between progress reports.
   int64_t ProgressIntervalUs = 500000;
 
@@ -177,6 +180,10 @@ protected:
   void OptRecordingTime(const std::string& name, const std::string& value);
   void OptLimitFileSize(const std::string& name, const std::string& value);
   void OptStartTime(const std::string& name, const std::string& value);
+  void OptMaxFrames(const std::string& name, const std::string& value);
+  TSetResult SetParameter(const std::string& name, const std::string& value, int onlyType);
+  // The generic parameter setter for an option given by the caller, under StrictOptions.
+  bool SetOptionParameter(const std::string& name, const std::string& value);
   void OptInputTsOffset(const std::string& name, const std::string& value);
   void OptInputTsScale(const std::string& name, const std::string& value);
   void OptRecordingTimestamp(const std::string& name, const std::string& value);
@@ -217,6 +224,7 @@ private:
   void CheckInputStreamTypes(bool& hasVideo, bool& hasAudio, bool& hasSubtitle) const;
   // The name of the task's input that an output URL would overwrite; empty when none.
   std::string InputBehind(const std::string& outputUrl) const;
+  void ProposeFirstInput();
   // The muxer settings of a new output: delays, loop count, generic and private format options.
   void PrepareOutputFile(TOutputFile& file);
   void ApplyFormatParameters(AVFormatContext* context) const;

@@ -10,4 +10,11 @@ public:
   using Exception::Exception;
 };
 
+// An option name or value the engine refuses: the caller asked for something that cannot be, as
+// opposed to a file or a codec that failed. A command line reports it as a usage error.
+class EOptionError : public FFmpegException {
+public:
+  using FFmpegException::FFmpegException;
+};
+
 } // namespace kavro

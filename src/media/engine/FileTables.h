@@ -33,6 +33,7 @@ struct TInputFile {
   int64_t OpenedSize = -1;
   // The decoder forced for each stream by name; null: the one for the stream's codec.
   std::vector<const AVCodec*> Decoders;
+  TInputProposal Proposal;
 
   TInputFile() = default;
   TInputFile(const TInputFile&) = delete;

@@ -247,6 +247,12 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& fileName) {
                                      static_cast<int>(i), av_q2d(average), average.num, average.den,
                                      av_q2d(real), real.num, real.den);
       FSettings.FrameRate = {real.num, real.den};
+      input->Proposal.HasVideo = true;
+      input->Proposal.FrameWidth = FSettings.FrameWidth;
+      input->Proposal.FrameHeight = FSettings.FrameHeight;
+      input->Proposal.FramePixelFormat = FSettings.FramePixelFormat;
+      input->Proposal.FrameAspectRatio = FSettings.FrameAspectRatio;
+      input->Proposal.FrameRate = FSettings.FrameRate;
       if (codecIds[0]) decoder = avcodec_find_decoder(static_cast<AVCodecID>(codecIds[0]));
       if (FSettings.VideoDisable)
         stream->discard = AVDISCARD_ALL;
@@ -260,6 +266,11 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& fileName) {
       FSettings.AudioChannels = codec->ch_layout.nb_channels;
       FSettings.AudioSampleRate = codec->sample_rate;
       FSettings.AudioSampleFormat = codec->format;
+      input->Proposal.HasAudio = true;
+      input->Proposal.AudioChannelLayout = FSettings.AudioChannelLayout;
+      input->Proposal.AudioChannels = FSettings.AudioChannels;
+      input->Proposal.AudioSampleRate = FSettings.AudioSampleRate;
+      input->Proposal.AudioSampleFormat = FSettings.AudioSampleFormat;
       if (codecIds[1]) decoder = avcodec_find_decoder(static_cast<AVCodecID>(codecIds[1]));
       if (FSettings.AudioDisable) stream->discard = AVDISCARD_ALL;
       break;

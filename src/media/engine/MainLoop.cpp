@@ -269,6 +269,18 @@ void TCustomFFmpeg::FinishRun() {
     const int result = results[f] < 0 ? results[f] : closed;
     if (result < 0 && failure.empty()) failure = ErrorText(WideToNarrow(URLToFileName(file.Url)), result);
   }
+  // A run that ends without a single packet in an output (a start after the input's end, say) made
+  // an empty file, not a conversion.
+  for (size_t f = 0; f < outputs && failure.empty() && !StopRequested(); ++f) {
+    int64_t packets = 0;
+    for (const auto& ost : run.OutputStreams)
+      if (ost->File == FOutputFiles[f].get()) packets += ost->PacketsWritten;
+    if (packets == 0)
+      failure =
+          Format("Output file #%d (%s) received no data: nothing of the input lies within its start time "
+                 "and duration",
+                 static_cast<int>(f), WideToNarrow(URLToFileName(FOutputFiles[f]->Url)).c_str());
+  }
   // Only a run that wrote everything (or was stopped and wrote what it had) replaces the old files.
   for (size_t f = 0; f < outputs && failure.empty(); ++f) {
     TOutputFile& file = *FOutputFiles[f];

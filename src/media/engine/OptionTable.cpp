@@ -67,7 +67,7 @@ const TOptionRow* TCustomFFmpeg::OptionTable(int& count) {
       {"itsscale", okText, &T::OptInputTsScale, nullptr},
       {"timestamp", okDate, &T::OptRecordingTimestamp, nullptr},
       {"metadata", okText, &T::OptMetadata, nullptr},
-      {"dframes", okInt, &T::OptInt<&S::DataMaxFrames>, "2147483647"},
+      {"dframes", okInt, &T::OptMaxFrames, "2147483647"},
       {"dump", okBool, &T::OptBool<&S::DoPacketDump>, "0"},
       {"hex", okBool, &T::OptBool<&S::DoHexDump>, "0"},
       {"re", okBool, &T::OptBool<&S::ReadAtNativeRate>, "0"},
@@ -88,7 +88,7 @@ const TOptionRow* TCustomFFmpeg::OptionTable(int& count) {
       // Video options.
       {"b", okText, &T::OptVideoBitrate, nullptr},
       {"vb", okText, &T::OptVideoBitrate, nullptr},
-      {"vframes", okInt, &T::OptInt<&S::VideoMaxFrames>, "2147483647"},
+      {"vframes", okInt, &T::OptMaxFrames, "2147483647"},
       {"r", okText, &T::OptFrameRate, nullptr},
       {"s", okText, &T::OptFrameSize, nullptr},
       {"aspect", okText, &T::OptAspect, nullptr},
@@ -131,7 +131,7 @@ const TOptionRow* TCustomFFmpeg::OptionTable(int& count) {
       {"streamid", okText, &T::OptStreamId, nullptr},
       // Audio options.
       {"ab", okText, &T::OptAudioBitrate, nullptr},
-      {"aframes", okInt, &T::OptInt<&S::AudioMaxFrames>, "2147483647"},
+      {"aframes", okInt, &T::OptMaxFrames, "2147483647"},
       {"aq", okFloat, &T::OptFloat<&S::AudioQScale>, "-99999"},
       {"ar", okInt, &T::OptAudioRate, "44100"},
       {"ac", okInt, &T::OptAudioChannels, "2"},
@@ -178,8 +178,9 @@ void TCustomFFmpeg::ParseOption(const std::string& name, const std::string& valu
     (this->*row->Handler)(name, value);
     return;
   }
-  // An unknown name that no context knows changes nothing; the setter's report is not an error here.
-  SetGenericParameter(name, value);
+  // An unknown name that no context knows changes nothing; the setter's report is an error only
+  // under strict options.
+  SetOptionParameter(name, value);
 }
 
 } // namespace kavro

@@ -85,6 +85,33 @@ std::string TCustomFFmpeg::InputBehind(const std::string& outputUrl) const {
   return {};
 }
 
+// Each input that was opened wrote its own picture and sound over the pending settings, so the last
+// one would decide. A joined output takes the first input's instead, and converts the others to
+// it; what the options gave after the inputs stays.
+void TCustomFFmpeg::ProposeFirstInput() {
+  const TInputProposal& first = FInputFiles.front()->Proposal;
+  const TInputProposal& last = FInputFiles.back()->Proposal;
+  const auto take = [](auto& setting, const auto& lastValue, const auto& firstValue) {
+    if (setting == lastValue) setting = firstValue;
+  };
+  if (first.HasVideo && last.HasVideo) {
+    take(FSettings.FrameWidth, last.FrameWidth, first.FrameWidth);
+    take(FSettings.FrameHeight, last.FrameHeight, first.FrameHeight);
+    take(FSettings.FramePixelFormat, last.FramePixelFormat, first.FramePixelFormat);
+    take(FSettings.FrameAspectRatio, last.FrameAspectRatio, first.FrameAspectRatio);
+    take(FSettings.FrameRate, last.FrameRate, first.FrameRate);
+  }
+  if (first.HasAudio && last.HasAudio) {
+    if (FSettings.AudioChannels == last.AudioChannels &&
+        FSettings.AudioChannelLayout == last.AudioChannelLayout) {
+      FSettings.AudioChannels = first.AudioChannels;
+      FSettings.AudioChannelLayout = first.AudioChannelLayout;
+    }
+    take(FSettings.AudioSampleRate, last.AudioSampleRate, first.AudioSampleRate);
+    take(FSettings.AudioSampleFormat, last.AudioSampleFormat, first.AudioSampleFormat);
+  }
+}
+
 int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
   const std::string name = WideToNarrow(fileName);
   if (FJoinMode) {
@@ -123,6 +150,7 @@ int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
       !file->Context)
     throw FFmpegException("avformat_alloc_context failed");
 
+  if (join && FInputFiles.size() > 1) ProposeFirstInput();
   // Audio containers name PNG as their video codec for cover pictures, not for a video stream.
   const bool formatHasVideo =
       format->video_codec != AV_CODEC_ID_NONE && format->video_codec != AV_CODEC_ID_PNG;

@@ -75,6 +75,7 @@ void TCustomFFmpeg::WriteOutputPacket(TOutputStreamState& ost, AVPacket* packet)
       ost.MuxTime = static_cast<double>(current->pts + current->duration) * av_q2d(ost.Stream->time_base);
     const int result = av_interleaved_write_frame(ost.File->Context, current);
     if (result < 0) throw FFmpegException(ErrorText("av_interleaved_write_frame()", result));
+    ++ost.PacketsWritten;
   };
   writeFrom(writeFrom, 0, packet);
   av_packet_unref(packet);

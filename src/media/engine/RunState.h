@@ -73,7 +73,8 @@ struct TOutputStreamState {
   int FrameNumber = 0;
   int64_t SyncOpts = 0; // frames (video) or samples (audio) sent to the encoder, in its time base
   bool ReportFlag = false;
-  double MuxTime = 0; // seconds reached by the packets written
+  double MuxTime = 0;         // seconds reached by the packets written
+  int64_t PacketsWritten = 0; // handed to the muxer
   // What the encoder said of its last coded frame.
   int CodedQuality = 0;
   char CodedPictureType = '?';

@@ -149,7 +149,7 @@ void TCustomFFmpeg::SetTarget(const std::string& type, const std::string& norm,
   } else if (norm == "film") {
     resolved = nmFILM;
   } else {
-    if (FSettings.FrameRate.Den == 0) throw FFmpegException("frame_rate is invalid.");
+    if (FSettings.FrameRate.Den == 0) throw EOptionError("frame_rate is invalid.");
     int decided = NormOfRate(MilliFps(FSettings.FrameRate.Num, FSettings.FrameRate.Den));
     for (int i = 0; decided < 0 && i < InputFileCount(); ++i) {
       const AVFormatContext* input = InputFormatContext(i);
@@ -172,7 +172,7 @@ void TCustomFFmpeg::SetTarget(const std::string& type, const std::string& norm,
   const TTargetProfile* profile = nullptr;
   for (const TTargetProfile& candidate : Targets)
     if (type == candidate.Type) profile = &candidate;
-  if (!profile) throw FFmpegException("Unknown target type");
+  if (!profile) throw EOptionError("Unknown target type");
 
   const bool pal = resolved == nmPAL;
   if (profile->VideoCodec) OptCodec("vcodec", profile->VideoCodec);

@@ -45,6 +45,22 @@ struct TFrameRate {
   bool operator==(const TFrameRate&) const = default;
 };
 
+// The picture and sound settings an input proposes for the outputs made after it: each opened
+// input writes them over the pending settings.
+struct TInputProposal {
+  bool HasVideo = false;
+  int FrameWidth = 0;
+  int FrameHeight = 0;
+  int FramePixelFormat = 0;
+  float FrameAspectRatio = 0;
+  TFrameRate FrameRate;
+  bool HasAudio = false;
+  uint64_t AudioChannelLayout = 0;
+  int AudioChannels = 0;
+  int AudioSampleRate = 0;
+  int AudioSampleFormat = 0;
+};
+
 struct TTaskSettings {
   // ---- general and file ----
   std::string FileFormat; // forced format of the next input or output

@@ -1,5 +1,6 @@
 // The first half of a conversion: the run-time tables, the stream mapping, stream copy or encoder
 // set-up for every output stream, opening the codecs, metadata, chapters and headers.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -27,6 +28,17 @@ namespace {
 int64_t SourceScore(const TInputStreamState& ist, int bestOfFile) {
   const int64_t frames = ist.Stream->nb_frames > 0 ? ist.Stream->nb_frames : 0;
   return (ist.StreamIndex == bestOfFile ? (INT64_C(1) << 40) : 0) + frames;
+}
+
+// What the encoder tells the muxer beside its packets, such as the video buffer size a disc
+// multiplexer needs for its rate control.
+void CopyCodedSideData(const AVCodecContext& encoder, AVStream& stream) {
+  for (int i = 0; i < encoder.nb_coded_side_data; ++i) {
+    const AVPacketSideData& data = encoder.coded_side_data[i];
+    uint8_t* copy = av_stream_new_side_data(&stream, data.type, data.size);
+    if (!copy) throw FFmpegException("av_mallocz fail");
+    std::copy_n(data.data, data.size, copy);
+  }
 }
 
 } // namespace
@@ -318,6 +330,7 @@ void TCustomFFmpeg::OpenEncoders() {
     if (avcodec_parameters_from_context(ost.Stream->codecpar, ost.Encoder) < 0)
       throw FFmpegException("av_mallocz fail");
     if (ost.Setup->CodecTag) ost.Stream->codecpar->codec_tag = ost.Setup->CodecTag;
+    CopyCodedSideData(*ost.Encoder, *ost.Stream);
     ost.Stream->time_base = ost.Encoder->time_base;
     if (ost.Setup->MediaType == AVMEDIA_TYPE_VIDEO) {
       ost.Stream->avg_frame_rate = ost.Encoder->framerate;

@@ -1,5 +1,7 @@
 // Handlers of the video options, and the codec, tag and new-stream handlers that the audio and
 // subtitle options share.
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +17,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
 #include <libavutil/parseutils.h>
 #include <libavutil/pixdesc.h>
@@ -30,20 +33,39 @@ void WarnIfLowBitrate(TCustomFFmpeg* sender, AVCodecContext* codec) {
         "WARNING: The bitrate parameter is set too low. It takes bits/s as argument, not kbits/s");
 }
 
+// The libraries read the numbers of a size into ints unchecked: 4294967616x4294967536 would come
+// out as 320x240. Any number in the text must fit an int before the text is read.
+bool NumbersFitInt(const std::string& value) {
+  for (size_t at = value.find_first_of("0123456789"); at != std::string::npos;
+       at = value.find_first_of("0123456789", at)) {
+    const size_t end = std::min(value.find_first_not_of("0123456789", at), value.size());
+    const std::string digits = value.substr(at, end - at);
+    const size_t first = digits.find_first_not_of('0');
+    if (first != std::string::npos &&
+        (digits.size() - first > 10 || std::stoll(digits.substr(first)) > INT_MAX))
+      return false;
+    at = end;
+  }
+  return true;
+}
+
 } // namespace
 
 void TCustomFFmpeg::OptVideoBitrate(const std::string& name, const std::string& value) {
-  if (SetGenericParameter(name, value)) WarnIfLowBitrate(this, FParams.CodecContext(ptVideo));
+  if (SetOptionParameter(name, value)) WarnIfLowBitrate(this, FParams.CodecContext(ptVideo));
 }
 
 void TCustomFFmpeg::OptAudioBitrate(const std::string& name, const std::string& value) {
-  if (SetGenericParameter(name, value)) WarnIfLowBitrate(this, FParams.CodecContext(ptAudio));
+  if (SetOptionParameter(name, value)) WarnIfLowBitrate(this, FParams.CodecContext(ptAudio));
 }
 
 void TCustomFFmpeg::OptFrameRate(const std::string&, const std::string& value) {
   if (value.empty()) return;
   AVRational rate;
-  if (av_parse_video_rate(&rate, value.c_str()) < 0) throw FFmpegException("Incorrect frame rate");
+  if (av_parse_video_rate(&rate, value.c_str()) < 0) throw EOptionError("Incorrect frame rate");
+  if (av_cmp_q(rate, AVRational{MaxFrameRate, 1}) > 0)
+    throw EOptionError(
+        Format("Incorrect frame rate: %s is above %d frames a second", value.c_str(), MaxFrameRate));
   FSettings.FrameRate = {rate.num, rate.den};
 }
 
@@ -51,7 +73,13 @@ void TCustomFFmpeg::OptFrameSize(const std::string&, const std::string& value) {
   if (value.empty()) return;
   int width = 0;
   int height = 0;
-  if (av_parse_video_size(&width, &height, value.c_str()) < 0) throw FFmpegException("Incorrect frame size");
+  const auto beyond = [&] {
+    return EOptionError("Incorrect frame size: " + value + " is beyond the largest picture");
+  };
+  if (!NumbersFitInt(value)) throw beyond();
+  if (av_parse_video_size(&width, &height, value.c_str()) < 0) throw EOptionError("Incorrect frame size");
+  if (av_image_check_size(static_cast<unsigned>(width), static_cast<unsigned>(height), 0, nullptr) < 0)
+    throw beyond();
   FSettings.FrameWidth = width;
   FSettings.FrameHeight = height;
 }
@@ -72,7 +100,7 @@ void TCustomFFmpeg::OptAspect(const std::string&, const std::string& value) {
     }
   }
   if (aspect == 0 || !std::isfinite(static_cast<float>(aspect)))
-    throw FFmpegException("Incorrect aspect ratio specification.");
+    throw EOptionError("Incorrect aspect ratio specification.");
   FSettings.FrameAspectRatio = static_cast<float>(aspect);
 }
 
@@ -85,7 +113,7 @@ void TCustomFFmpeg::OptPixelFormat(const std::string&, const std::string& value)
     return;
   }
   const AVPixelFormat format = av_get_pix_fmt(value.c_str());
-  if (format == AV_PIX_FMT_NONE) throw FFmpegException("Unknown pixel format requested: " + value);
+  if (format == AV_PIX_FMT_NONE) throw EOptionError("Unknown pixel format requested: " + value);
   FSettings.FramePixelFormat = format;
 }
 
@@ -95,9 +123,9 @@ void TCustomFFmpeg::OptCrop(const std::string& name, const std::string& value) {
   const bool vertical = name == "croptop" || name == "cropbottom";
   int& size = vertical ? FSettings.FrameHeight : FSettings.FrameWidth;
   if (band >= size)
-    throw FFmpegException(std::string(vertical ? "Vertical" : "Horizontal") +
-                          " crop dimensions are outside the range of the original image.\n"
-                          "Remember to crop first and scale second.");
+    throw EOptionError(std::string(vertical ? "Vertical" : "Horizontal") +
+                       " crop dimensions are outside the range of the original image.\n"
+                       "Remember to crop first and scale second.");
   const char* caption = name == "croptop"      ? "CropTop"
                         : name == "cropbottom" ? "CropBottom"
                         : name == "cropleft"   ? "CropLeft"
@@ -114,7 +142,7 @@ void TCustomFFmpeg::OptCrop(const std::string& name, const std::string& value) {
 void TCustomFFmpeg::OptQScale(const std::string&, const std::string& value) {
   const double quality = StrToFloat(value);
   // Written so that "nan" fails the range too.
-  if (!(quality > 0 && quality <= 255)) throw FFmpegException("qscale must be > 0.0 and <= 255");
+  if (!(quality > 0 && quality <= 255)) throw EOptionError("qscale must be > 0.0 and <= 255");
   FSettings.VideoQScale = static_cast<float>(quality);
 }
 
@@ -135,7 +163,7 @@ void TCustomFFmpeg::OptCodec(const std::string& name, const std::string& value) 
 
 void TCustomFFmpeg::OptPass(const std::string&, const std::string& value) {
   const int pass = StrToInt(value);
-  if (pass != 1 && pass != 2) throw FFmpegException("pass number can be only 1 or 2");
+  if (pass != 1 && pass != 2) throw EOptionError("pass number can be only 1 or 2");
   FSettings.DoPass = pass;
 }
 
@@ -168,7 +196,7 @@ void TCustomFFmpeg::OptMatrix(const std::string& name, const std::string& value)
     matrix[static_cast<size_t>(i)] = static_cast<uint16_t>(std::atoi(at));
     at = std::strchr(at, ',');
     if (!at && i < 63)
-      throw FFmpegException(Format("Syntax error in matrix \"%s\" at coeff %d", value.c_str(), i));
+      throw EOptionError(Format("Syntax error in matrix \"%s\" at coeff %d", value.c_str(), i));
     if (at) ++at;
   }
   (name == "intra_matrix" ? FSettings.IntraMatrix : FSettings.InterMatrix) = matrix;
@@ -178,10 +206,10 @@ void TCustomFFmpeg::OptCodecTag(const std::string& name, const std::string& valu
   const char kind = name[0];
   if (kind == 'v' && value.empty()) return;
   if (value.size() != 4)
-    throw FFmpegException(std::string(kind == 'v'   ? "video"
-                                      : kind == 'a' ? "audio"
-                                                    : "subtitle") +
-                          " tag parameter must be 4 chars");
+    throw EOptionError(std::string(kind == 'v'   ? "video"
+                                   : kind == 'a' ? "audio"
+                                                 : "subtitle") +
+                       " tag parameter must be 4 chars");
   const auto byte = [&](size_t i) { return static_cast<uint32_t>(static_cast<unsigned char>(value[i])); };
   const uint32_t tag = byte(0) | (byte(1) << 8) | (byte(2) << 16) | (byte(3) << 24);
   (kind == 'v'   ? FSettings.VideoCodecTag
@@ -190,7 +218,7 @@ void TCustomFFmpeg::OptCodecTag(const std::string& name, const std::string& valu
 }
 
 void TCustomFFmpeg::OptNewStream(const std::string& name, const std::string&) {
-  if (OutputFileCount() < 1) throw FFmpegException("At least one output file must be specified");
+  if (OutputFileCount() < 1) throw EOptionError("At least one output file must be specified");
   NewStreamForOption(name == "newvideo"   ? AVMEDIA_TYPE_VIDEO
                      : name == "newaudio" ? AVMEDIA_TYPE_AUDIO
                                           : AVMEDIA_TYPE_SUBTITLE);
@@ -199,11 +227,11 @@ void TCustomFFmpeg::OptNewStream(const std::string& name, const std::string&) {
 void TCustomFFmpeg::OptStreamId(const std::string& name, const std::string& value) {
   const size_t colon = value.find(':');
   if (colon == std::string::npos || colon == 0 || colon + 1 == value.size())
-    throw FFmpegException(Format("Invalid value \"%s\" for option \"%s\", required syntax is \"index:value\"",
-                                 value.c_str(), name.c_str()));
+    throw EOptionError(Format("Invalid value \"%s\" for option \"%s\", required syntax is \"index:value\"",
+                              value.c_str(), name.c_str()));
   const int index = StrToInt(value.substr(0, colon));
   if (index < 0 || index >= MaxStreams)
-    throw FFmpegException(
+    throw EOptionError(
         Format("Invalid stream index %d for option \"%s\": 0 to %d", index, name.c_str(), MaxStreams - 1));
   FSettings.StreamIds[static_cast<size_t>(index)] = StrToInt(value.substr(colon + 1));
 }
