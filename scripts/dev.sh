@@ -5,7 +5,8 @@
 #   scripts/dev.sh test  installs what is missing, builds, runs every test
 #   scripts/dev.sh build installs what is missing and builds only
 # Variables: BUILD_DIR (default build), JOBS (default: number of cores),
-#            KAVRO_SANITIZERS=0 skips the sanitizer builds of the test run.
+#            KAVRO_SANITIZERS=0 skips the sanitizer builds of the test run, KAVRO_FUZZ=0 its fuzz
+#            targets (KAVRO_FUZZ_SECONDS: how long each is fuzzed, default 15).
 set -euo pipefail
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -13,28 +14,8 @@ cd "$top"
 build_dir=${BUILD_DIR:-build}
 jobs=${JOBS:-$(nproc)}
 
-packages=(
-  g++ cmake ninja-build pkg-config clang-format ccache
-  libavcodec-extra libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
-  libswresample-dev libavfilter-dev libavdevice-dev
-  libsdl2-dev qt6-base-dev libjpeg-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth locales fonts-dejavu-core
-  desktop-file-utils appstream man-db dbus-daemon
-)
-
-install_missing() {
-  local missing=()
-  for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
-  done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  echo "Installing: ${missing[*]}"
-  local sudo=()
-  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-  "${sudo[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-}
+# shellcheck source=scripts/packages.sh
+source "$top/scripts/packages.sh"
 
 # The tests of number reading need a locale whose decimal separator is a comma.
 ensure_comma_locale() {
@@ -66,7 +47,7 @@ run_tests() { # dir, extra ctest args...
 
 check_format() {
   local files
-  files=$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'tests/*.c' 'bench/*.cpp' 2>/dev/null || true)
+  files=$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'tests/*.c' 'bench/*.cpp' 'fuzz/*.cpp' 'fuzz/*.h' 2>/dev/null || true)
   [ -z "$files" ] && return 0
   # shellcheck disable=SC2086
   clang-format --dry-run --Werror $files
@@ -97,6 +78,10 @@ case "$cmd" in
       echo "== thread sanitizer build (threading tests)"
       configure_and_build "$build_dir-tsan" -DKAVRO_SANITIZE=thread
       run_tests "$build_dir-tsan" -L threading
+    fi
+    if [ "${KAVRO_FUZZ:-1}" != 0 ]; then
+      echo "== fuzz targets: saved reproducers, then ${KAVRO_FUZZ_SECONDS:-15} s of fuzzing each"
+      FUZZ_BUILD_DIR="$build_dir-fuzz" JOBS="$jobs" bash scripts/fuzz.sh all "${KAVRO_FUZZ_SECONDS:-15}"
     fi
     ;;
   *)
