@@ -28,7 +28,9 @@ std::set<int> DescribedCodes(const std::string& text) {
   for (size_t at = lower.find(prefix); at != std::string::npos; at = lower.find(prefix, at + 1)) {
     int code = 0;
     size_t digit = at + prefix.size();
-    for (; digit < lower.size() && digit < at + prefix.size() + 5 && std::isdigit(static_cast<unsigned char>(lower[digit])); ++digit)
+    for (; digit < lower.size() && digit < at + prefix.size() + 5 &&
+           std::isdigit(static_cast<unsigned char>(lower[digit]));
+         ++digit)
       code = code * 10 + (lower[digit] - '0');
     if (digit > at + prefix.size()) codes.insert(code);
   }

@@ -8,7 +8,8 @@ using namespace kavro;
 
 namespace {
 
-const char* const Names[] = {"vf", "s", "croptop", "cropbottom", "cropleft", "cropright", "aspect", "pix_fmt"};
+const char* const Names[] = {"vf",       "s",         "croptop", "cropbottom",
+                             "cropleft", "cropright", "aspect",  "pix_fmt"};
 
 } // namespace
 

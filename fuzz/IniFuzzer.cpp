@@ -1,5 +1,6 @@
 // The INI reader fed a file of fuzzed bytes: every section and key read in each way the program
-// reads them, then one key written. A write keeps every other key's value and reads back as written.
+// reads them, then one key written. A write keeps every other key's value and reads back as written;
+// a value with a line break is refused.
 #include <cstdlib>
 #include <sstream>
 #include <vector>
@@ -46,12 +47,12 @@ std::vector<TEntry> ReadAll(const TIniFile& ini, const std::vector<std::string>&
   return entries;
 }
 
-// A value as the reader gives it back: one line, no surrounding blanks or quotes.
-std::string PlainValue(const std::string& text) {
-  std::string value;
-  for (char c : text.substr(0, 32))
-    if (c != '\n' && c != '\r' && c != '"' && c != '\'') value += c;
-  return Trim(value);
+// Any value of one line, blanks and quotes included.
+std::string OneLineValue(const std::string& text) {
+  std::string value = text.substr(0, 32);
+  for (char& c : value)
+    if (c == '\n') c = ' ';
+  return value;
 }
 
 } // namespace
@@ -64,12 +65,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<TEntry> before = ReadAll(ini, sections);
 
   // One key of the file, or a new one in a new section.
-  TEntry target{"Fuzz Section", "FuzzKey", PlainValue(text)};
-  if (!before.empty()) {
+  TEntry target{"Fuzz Section", "FuzzKey", OneLineValue(text)};
+  // A key that starts like a section header ("[a=b") turns into one when its new value ends in "]":
+  // the format cannot tell them apart, and the program's keys never start so.
+  if (!before.empty() && !before[size % before.size()].Key.starts_with('[')) {
     const TEntry& chosen = before[size % before.size()];
     target.Section = chosen.Section;
     target.Key = chosen.Key;
   }
+  // A value with a line break is refused and changes nothing.
+  if (ini.WriteString(target.Section, target.Key, target.Value + "\n[Injected]\nKey=1")) std::abort();
+  if (ini.SectionExists("Injected")) std::abort();
   if (!ini.WriteString(target.Section, target.Key, target.Value)) std::abort();
   if (ini.ReadString(target.Section, target.Key, "<missing>") != target.Value) std::abort();
   for (const TEntry& entry : before) {
