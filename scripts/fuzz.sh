@@ -21,7 +21,7 @@ limits=(-timeout=20 -rss_limit_mb=2048)
 source "$top/scripts/packages.sh"
 
 if [ "$target" != all ] && [[ ! " ${targets[*]} " =~ " $target " ]]; then
-  echo "usage: scripts/fuzz.sh [all|${targets[*]// /|}] [SECONDS]" >&2
+  echo "usage: scripts/fuzz.sh [all|$(IFS='|' && echo "${targets[*]}")] [SECONDS]" >&2
   exit 2
 fi
 [ "$target" = all ] || targets=("$target")
@@ -35,10 +35,13 @@ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVRO_FU
 cmake --build "$build_dir" -j "$jobs" --target "${targets[@]/#/kavro-fuzz-}"
 
 # The files the targets write go to memory when it can take them: the settings file is replaced on
-# every input.
-work=$(mktemp -d "${TMPDIR:-/tmp}/kavro-fuzz-run-XXXXXX")
+# every input. A target ends without cleaning up, so its temporary folders go with this run's.
+base=${TMPDIR:-/tmp}
+[ -w /dev/shm ] && base=/dev/shm
+work=$(mktemp -d "$base/kavro-fuzz-run-XXXXXX")
 trap 'rm -rf "$work"' EXIT
-[ -w /dev/shm ] && export TMPDIR=/dev/shm
+mkdir "$work/tmp"
+export TMPDIR="$work/tmp"
 
 failed=0
 summary=()
