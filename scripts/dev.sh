@@ -5,7 +5,8 @@
 #   scripts/dev.sh test  installs what is missing, builds, runs every test
 #   scripts/dev.sh build installs what is missing and builds only
 # Variables: BUILD_DIR (default build), JOBS (default: number of cores),
-#            KAVRO_SANITIZERS=0 skips the sanitizer builds of the test run.
+#            KAVRO_SANITIZERS=0 skips the sanitizer builds of the test run, KAVRO_FUZZ=0 its fuzz
+#            targets (KAVRO_FUZZ_SECONDS: how long each is fuzzed, default 15).
 set -euo pipefail
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -18,6 +19,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth locales fonts-dejavu-core
   desktop-file-utils appstream man-db dbus-daemon
+  clang llvm
 )
 
 # The tests of number reading need a locale whose decimal separator is a comma.
@@ -37,7 +39,7 @@ run_tests() { # dir, extra ctest args...
 
 check_format() {
   local files
-  files=$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'tests/*.c' 'bench/*.cpp' 2>/dev/null || true)
+  files=$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'tests/*.c' 'bench/*.cpp' 'fuzz/*.cpp' 'fuzz/*.h' 2>/dev/null || true)
   [ -z "$files" ] && return 0
   # shellcheck disable=SC2086
   clang-format --dry-run --Werror $files
@@ -68,6 +70,10 @@ case "$cmd" in
       echo "== thread sanitizer build (threading tests)"
       configure_and_build "$build_dir-tsan" -DKAVRO_SANITIZE=thread
       run_tests "$build_dir-tsan" -L threading
+    fi
+    if [ "${KAVRO_FUZZ:-1}" != 0 ]; then
+      echo "== fuzz targets: saved reproducers, then ${KAVRO_FUZZ_SECONDS:-15} s of fuzzing each"
+      FUZZ_BUILD_DIR="$build_dir-fuzz" JOBS="$jobs" bash scripts/fuzz.sh all "${KAVRO_FUZZ_SECONDS:-15}"
     fi
     ;;
   *)

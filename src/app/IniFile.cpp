@@ -62,6 +62,14 @@ std::string ValueOf(const std::string& line) {
   return value;
 }
 
+// A value is read back without surrounding blanks and without one pair of enclosing quotes, so one
+// that has either is written inside quotes of its own and reads back as it was.
+std::string StoredValue(const std::string& value) {
+  const bool quoted =
+      value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+  return quoted || Trim(value) != value ? "\"" + value + "\"" : value;
+}
+
 // Where a section lies in the lines: its header line and the line after its last line.
 struct TSectionRange {
   size_t Header = std::string::npos;
@@ -155,19 +163,20 @@ bool Apply(std::vector<std::string>& lines, const TIniFile::TChange& change) {
   }
   if (line) {
     // The key keeps the spelling it already has in the file.
-    const std::string replaced = *KeyName(lines[*line]) + "=" + change.Value;
+    const std::string replaced = *KeyName(lines[*line]) + "=" + StoredValue(change.Value);
     if (lines[*line] == replaced) return false;
     lines[*line] = replaced;
   } else if (range.Header == std::string::npos) {
     if (!lines.empty() && !Trim(lines.back()).empty()) lines.emplace_back();
     lines.push_back("[" + change.Section + "]");
-    lines.push_back(change.Key + "=" + change.Value);
+    lines.push_back(change.Key + "=" + StoredValue(change.Value));
   } else {
     // After the section's last entry, before the blank lines that separate it from the next.
     size_t at = range.End;
     while (at > range.Header + 1 && Trim(lines[at - 1]).empty())
       --at;
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), change.Key + "=" + change.Value);
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at),
+                 change.Key + "=" + StoredValue(change.Value));
   }
   return true;
 }
@@ -285,6 +294,9 @@ std::vector<std::string> TIniFile::ReadSection(const std::string& section) const
 }
 
 bool TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+  // A line break would end the value early and make the rest a line of its own: such a value is
+  // refused, and the file and what is kept stay as they were.
+  if (value.find('\n') != std::string::npos) return false;
   return Change({section, key, value, false});
 }
 

@@ -34,7 +34,9 @@ public:
   // The keys of a section in file order.
   std::vector<std::string> ReadSection(const std::string& section) const;
 
-  // False when the file could not be written; the file on disk is then unchanged.
+  // False when the file could not be written; the file on disk is then unchanged. A value with blanks
+  // around it or enclosing quotes is written quoted and reads back as given; one with a line break
+  // cannot be written and is refused (false, nothing kept).
   bool WriteString(const std::string& section, const std::string& key, const std::string& value);
   bool WriteInteger(const std::string& section, const std::string& key, int value);
   bool WriteBool(const std::string& section, const std::string& key, bool value);

@@ -52,6 +52,31 @@ TEST(IniFileTest, WritesKeepOtherLinesCommentsAndOrder) {
   EXPECT_EQ(ReadText(fresh.FileName()), "[formatInfo404]\niVolume=3\n");
 }
 
+TEST(IniFileTest, AWrittenValueReadsBackAsItWasGiven) {
+  TScratchFolder folder("ini-values");
+  const auto path = folder.Write("a.ini", "[settings]\nOutPutDir=/tmp\nA=1\n");
+  TIniFile ini(path);
+  // Folder names may start or end with blanks or quotes; the reader strips both from plain values.
+  for (const std::string value : {" /tmp/lead", "/tmp/trail ", "\"/tmp/quoted\"", "'x'", "\t", "a\rb",
+                                  "end\r", "\"", " \"", "a=b;c", ""}) {
+    EXPECT_TRUE(ini.WriteString("settings", "OutPutDir", value));
+    EXPECT_EQ(ini.ReadString("settings", "OutPutDir", "default"), value);
+    EXPECT_TRUE(ini.WriteString("settings", "Fresh", value));
+    EXPECT_EQ(ini.ReadString("settings", "Fresh", "default"), value);
+  }
+  EXPECT_EQ(ini.ReadInteger("settings", "A", 0), 1);
+  // A line break would cut the value and add a line of its own, here a section.
+  const std::string before = ReadText(path);
+  EXPECT_FALSE(ini.WriteString("settings", "OutPutDir", "/tmp/a\n[formatInfo404]\nFormat=psp"));
+  EXPECT_FALSE(ini.WriteString("settings", "New", "a\nb"));
+  EXPECT_EQ(ReadText(path), before);
+  EXPECT_FALSE(ini.SectionExists("formatInfo404"));
+  EXPECT_FALSE(ini.ValueExists("settings", "New"));
+  EXPECT_FALSE(ini.HasUnstoredChanges());
+  EXPECT_TRUE(ini.WriteString("settings", "A", "2"));
+  EXPECT_EQ(ini.ReadInteger("settings", "A", 0), 2);
+}
+
 TEST(IniFileTest, AFailedWriteLeavesTheFileAsItWas) {
   if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
   TScratchFolder folder("ini-readonly");
