@@ -73,10 +73,3 @@ bool ConvertBriefly(const std::wstring& input, const std::string& extraOutputOpt
 }
 
 } // namespace kavro::fuzz
-
-// libpostproc (the "pp" filter) reads two lines above its own output picture when the picture is
-// only a few blocks high; the library is not ours and reads its neighbour's bytes only through
-// memcpy, so that one report is not the program's.
-extern "C" const char* __asan_default_suppressions() {
-  return "interceptor_via_lib:libpostproc.so\n";
-}

@@ -26,6 +26,14 @@ namespace {
 constexpr int ExitFailed = 1;
 constexpr int ExitUsage = 2;
 
+// A row's failure on stderr, after its source unless the message names it first already.
+void TellRowFailure(const std::string& source, const std::string& message) {
+  if (message.starts_with(source + ": "))
+    std::fprintf(stderr, "%s\n", message.c_str());
+  else
+    std::fprintf(stderr, "%s: %s\n", source.c_str(), message.c_str());
+}
+
 TEdition EditionOf(const TFormatRequest& request) {
   return request.Edition == "general" ? TEdition::General : TEdition::Flv;
 }
@@ -158,7 +166,7 @@ int ConvertToFormat(TFFmpegVCL& component, const TFormatRequest& request,
     const TWatchedStage watched;
     if (!run.Start()) {
       for (const auto& [row, message] : run.Failures())
-        std::fprintf(stderr, "%s: %s\n", list.Row(row).Record.SourceFile.c_str(), message.c_str());
+        TellRowFailure(list.Row(row).Record.SourceFile, message);
       return ExitFailed;
     }
     bool stopping = false;
@@ -173,7 +181,7 @@ int ConvertToFormat(TFFmpegVCL& component, const TFormatRequest& request,
   if (const auto failure = settings.Ini().NewStoreFailure())
     std::fprintf(stderr, "%s\n", SettingsNotStoredText(*failure).c_str());
   for (const auto& [row, message] : run.Failures())
-    std::fprintf(stderr, "%s: %s\n", list.Row(row).Record.SourceFile.c_str(), message.c_str());
+    TellRowFailure(list.Row(row).Record.SourceFile, message);
   for (size_t task = 0; task < run.StartTimeMap().size(); ++task) {
     const TJobRow& row = list.Row(run.StartTimeMap()[task]);
     if (row.Progress == "100%")

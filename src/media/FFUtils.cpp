@@ -6,6 +6,7 @@
 #include "platform/Exceptions.h"
 
 extern "C" {
+#include <libavfilter/avfilter.h>
 #include <libavformat/avformat.h>
 #include <libavutil/error.h>
 }
@@ -107,6 +108,21 @@ void CloseInputContext(AVFormatContext** context) {
   AVIOContext* io = ((*context)->flags & AVFMT_FLAG_CUSTOM_IO) ? (*context)->pb : nullptr;
   avformat_close_input(context);
   TUnicodeFile::CloseIOContext(&io);
+}
+
+std::string UnsafeFilterText(const AVFilterGraph* graph) {
+  // libpostproc copies lines from before the picture when it is 16 to 31 lines high; lower pictures
+  // are refused alike, so the rule is one number a user can be told.
+  constexpr int PostprocessMinimumHeight = 32;
+  for (unsigned i = 0; graph && i < graph->nb_filters; ++i) {
+    const AVFilterContext* filter = graph->filters[i];
+    if (std::string(filter->filter->name) != "pp" || filter->nb_inputs == 0 || !filter->inputs[0]) continue;
+    const int height = filter->inputs[0]->h;
+    if (height < PostprocessMinimumHeight)
+      return "the pp filter takes pictures at least " + std::to_string(PostprocessMinimumHeight) +
+             " lines high, not " + std::to_string(filter->inputs[0]->w) + "x" + std::to_string(height);
+  }
+  return "";
 }
 
 } // namespace kavro

@@ -7,6 +7,7 @@
 #include <string>
 
 struct AVDictionary;
+struct AVFilterGraph;
 struct AVFormatContext;
 struct AVInputFormat;
 
@@ -29,5 +30,8 @@ int OpenInputContext(AVFormatContext** context, const std::wstring& fileName, co
                      AVDictionary** options);
 // Closes an input container opened by OpenInputContext, with its own I/O context if it had one.
 void CloseInputContext(AVFormatContext** context);
+// Why a configured filter graph must not run, or "" when it may: a filter whose library reads
+// outside the picture at the sizes its links carry.
+std::string UnsafeFilterText(const AVFilterGraph* graph);
 
 } // namespace kavro

@@ -50,13 +50,15 @@ bool TrialLoad(const std::string& fileName) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  const char* arguments[] = {program.c_str(), fileName.c_str(), nullptr};
+  const std::string seconds = std::to_string(TrialMilliseconds / 1000);
+  const char* arguments[] = {program.c_str(), fileName.c_str(), seconds.c_str(), nullptr};
   pid_t child = -1;
   const int spawned =
       posix_spawn(&child, program.c_str(), &actions, nullptr, const_cast<char**>(arguments), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) return true;
-  // The child's end is waited for through a descriptor, so the wait has a limit and spins nowhere.
+  // The child's end is waited for through a descriptor, so the wait has a limit and spins nowhere;
+  // where the kernel gives none, the child's own alarm ends it at the same limit.
   const int handle = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
   bool ended = true;
   if (handle >= 0) {
@@ -68,7 +70,7 @@ bool TrialLoad(const std::string& fileName) {
   int status = 0;
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
-  if (!ended) {
+  if (!ended || (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM)) {
     av_log(nullptr, AV_LOG_ERROR, "%s did not finish loading within %d seconds; it is not used\n",
            fileName.c_str(), TrialMilliseconds / 1000);
     return false;

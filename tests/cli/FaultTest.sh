@@ -11,6 +11,7 @@ program=$1
 media=$2
 out=$3
 crashing_hook=$4
+hook_check=$(dirname "$program")/kavro-hook-check
 rm -rf "$out" && mkdir -p "$out"
 failures=0
 fail() {
@@ -89,6 +90,7 @@ code=$?
 shown shrunk
 expect "a source cut short fails the batch (exit $code)" "[ $code -eq 1 ]"
 expect "and says it became shorter" "grep -q 'slow.mp4: the file became shorter while it was converted' '$out/shrunk.log'"
+expect "and names the file once" "[ \$(grep -o slow.mp4 '$out/shrunk.log' | wc -l) = 1 ]"
 expect "its output is not kept" "[ ! -e '$out/batch/slow_(new).mp4' ] && ! compgen -G '$out/batch/.slow*' >/dev/null"
 expect "the next file converts" "[ -s '$out/batch/next_(new).mp4' ]"
 expect "the shortened source stays as it is" "[ \$(stat -c %s '$out/slow.mp4') -eq 300000 ]"
@@ -114,6 +116,25 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
     expect "an unwritable folder fails the command (exit $code)" "[ $code -eq 1 ]"
     expect "and says why" "grep -q 'readonly/e.flv: Permission denied' '$out/unwritable.log'"
     chmod 755 "$out/readonly"
+    # A folder that takes no new file still lets a file it holds be written in place; that file
+    # removed during the run is not reported converted.
+    mkdir -p "$out/fixed" && : >"$out/fixed/h.mp4" && chmod 666 "$out/fixed/h.mp4" && chmod 555 "$out/fixed"
+    "${as_nobody[@]}" "$program" -y -i "$media/edit.mp4" "${slow[@]}" "$out/fixed/h.mp4" -- -i "$media/av.mp4" \
+      "$out/nobody/i.flv" >"$out/inplace.log" 2>&1 </dev/null &
+    pid=$!
+    tries=0
+    until [ -s "$out/fixed/h.mp4" ] || [ $tries -gt 600 ]; do
+      tries=$((tries + 1))
+      sleep 0.05
+    done
+    rm -f "$out/fixed/h.mp4"
+    wait $pid
+    code=$?
+    shown inplace
+    expect "a file written in place and removed fails the command (exit $code)" "[ $code -eq 1 ]"
+    expect "and says it is gone" "grep -q 'fixed/h.mp4: its folder was removed while it was written (or the file was)' '$out/inplace.log'"
+    expect "the next conversion converts" "[ -s '$out/nobody/i.flv' ]"
+    chmod 755 "$out/fixed"
   else
     echo "skipped: the unprivileged user cannot reach the program or the test media"
   fi
@@ -129,6 +150,10 @@ shown hook
 expect "a crashing hook module is refused (exit $code)" "[ $code -eq 1 ]"
 expect "with a message" "grep -q 'crashed while it was loaded' '$out/hook.log'"
 expect "and nothing is written" "[ ! -e '$out/kept/g.flv' ]"
+# One that never finishes loading ends at the checker's own limit, also where no wait can be timed.
+KAVRO_HOOK_HANG=1 timeout 10 "$hook_check" "$crashing_hook" 1
+code=$?
+expect "a hanging hook module ends at the checker's limit (exit $code)" "[ $code -eq 142 ]"
 
 if [ $failures -ne 0 ]; then exit 1; fi
 echo "all fault checks passed"

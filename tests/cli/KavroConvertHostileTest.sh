@@ -134,6 +134,22 @@ row "input option nothing knows" 20 2 "Unrecognized option 'nosuchoption'" -nosu
 row "option of another encoder" 20 2 "Unrecognized option 'crf'" -i "$av" -vcodec mpeg4 -crf 23 @avi
 row "generic buffer size" 30 0 "Video: mpeg4" -i "$av" -t 1 -vcodec mpeg4 -bufsize 500000 -maxrate 1000000 @avi
 
+# Seconds, shapes and filters beyond what the libraries can hold.
+row "mux delay that overflows" 20 2 'for option "muxdelay": not between 0 and 2147' -i "$av" -muxdelay 1e30 @mpg
+row "mux preload that overflows" 20 2 'for option "muxpreload": not between 0 and 2147' -i "$av" -muxpreload 1e30 @mpg
+row "mux delay of a second" 30 0 "Video:" -i "$av" -t 1 -muxdelay 1 -muxpreload 1 @mpg
+row "aspect beyond any picture" 20 2 "1e30 is not between 1:255 and 255:1" -i "$av" -aspect 1e30 @avi
+row "negative aspect" 20 2 "-1 is not between 1:255 and 255:1" -i "$av" -aspect -1 @avi
+row "aspect 16:9" 30 0 "DAR 16:9" -i "$av" -t 1 -aspect 16:9 @avi
+row "pp on a picture too low for it" 20 1 "the pp filter takes pictures at least 32 lines high, not 64x16" \
+  -i "$av" -t 1 -s 64x16 -vf pp @avi
+row "pp on a picture high enough" 30 0 "64x32" -i "$av" -t 1 -s 64x32 -vf pp @avi
+# Stream parameters before an input describe a raw input; any other says they are not used.
+row "size before a file that has its own" 30 0 "320x240" -s 64x48 -i "$av" -t 1 @avi
+grep -qF "option s (64x48) is not used" "$out/stderr" || fail "the unused size before the input is not told"
+row "size before a raw input" 30 0 "Duration: 00:00:00.2" -f s16le -ar 8000 -ac 1 -i "$av" -t 0.2 @wav
+grep -qF "is not used" "$out/stderr" && fail "the raw input's parameters are said to be unused"
+
 # What the output's name asks for that cannot be, said plainly.
 mkdir -p "$out/folder.avi"
 row "output that is a folder" 20 1 "Output file '$out/folder.avi' is a folder" -i "$av" "$out/folder.avi"

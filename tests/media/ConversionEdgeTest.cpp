@@ -169,6 +169,11 @@ TEST_F(ConversionEdgeTest, FiltersCropScaleAndDeinterlace) {
   const TTerminateInfo broken = Convert("av.mp4", "broken.avi", "vf=nosuchfilter");
   EXPECT_TRUE(broken.Exception);
   EXPECT_EQ(broken.ExceptionMsg, "Error opening filters: nosuchfilter");
+  // libpostproc reads before pictures this low; the engine refuses them before a frame reaches it.
+  const TTerminateInfo low = Convert("av.mp4", "low.avi", "s=64x16\nvf=pp\nan=1\nt=0.2");
+  EXPECT_EQ(low.ExceptionMsg,
+            "Error opening filters: the pp filter takes pictures at least 32 lines high, not 64x16");
+  EXPECT_TRUE(Convert("av.mp4", "high.avi", "s=64x32\nvf=pp\nan=1\nt=0.2").Finished);
 }
 
 TEST_F(ConversionEdgeTest, TwoPassesAndStatistics) {

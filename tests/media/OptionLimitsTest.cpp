@@ -110,6 +110,23 @@ TEST_F(OptionLimitsTest, RatesBeyondAnyEncoderAreRefused) {
   EXPECT_EQ(Settings().AudioChannels, 64);
 }
 
+TEST_F(OptionLimitsTest, SecondsAndScalesThatOverflowTheirFieldAreRefused) {
+  for (const char* name : {"muxdelay", "muxpreload"}) {
+    for (const char* bad : {"1e30", "2147.5", "-1"})
+      EXPECT_EQ(RefusalOf(name, bad),
+                Format("Invalid value \"%s\" for option \"%s\": not between 0 and 2147", bad, name));
+    Engine.ParseOption(name, "2147");
+  }
+  EXPECT_EQ(Settings().MuxMaxDelay, 2147.0f);
+  EXPECT_EQ(Settings().MuxPreload, 2147.0f);
+  EXPECT_EQ(RefusalOf("dts_delta_threshold", "1e30"),
+            "Invalid value \"1e30\" for option \"dts_delta_threshold\": not between 0 and 86400");
+  EXPECT_EQ(RefusalOf("aq", "-1e30"),
+            "Invalid value \"-1e30\" for option \"aq\": not between -99999 and 99999");
+  Engine.ParseOption("aq", "-1");
+  EXPECT_EQ(Settings().AudioQScale, -1.0f);
+}
+
 TEST_F(OptionLimitsTest, StrictOptionsRefuseWhatTheEngineOtherwiseIgnores) {
   // By default a name nothing knows and a refused generic value only log.
   EXPECT_EQ(RefusalOf("nosuchoption", "1"), "no error");

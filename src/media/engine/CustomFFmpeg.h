@@ -28,6 +28,7 @@
 #include "platform/ThreadPriority.h"
 
 struct AVCodecContext;
+struct AVDictionary;
 struct AVFormatContext;
 struct AVFrame;
 struct AVPacket;
@@ -166,7 +167,8 @@ protected:
   // ---- option handlers (one per row or family of rows of the option table) ----
   template <bool TTaskSettings::*Field> void OptBool(const std::string& name, const std::string& value);
   template <int TTaskSettings::*Field> void OptInt(const std::string& name, const std::string& value);
-  template <float TTaskSettings::*Field> void OptFloat(const std::string& name, const std::string& value);
+  template <float TTaskSettings::*Field, int Lowest, int Highest>
+  void OptFloat(const std::string& name, const std::string& value);
   template <std::string TTaskSettings::*Field>
   void OptText(const std::string& name, const std::string& value);
   template <bool TTaskSettings::*Field> void OptAlwaysTrue(const std::string& name, const std::string& value);
@@ -228,6 +230,7 @@ private:
   // The muxer settings of a new output: delays, loop count, generic and private format options.
   void PrepareOutputFile(TOutputFile& file);
   void ApplyFormatParameters(AVFormatContext* context) const;
+  void WarnUnusedStreamHints(const std::string& name, const AVDictionary* unread);
   // The encoder settings of a new stream: the encoder named by the pending setting, else the
   // format's choice, with the generic parameters of its media type.
   void PrepareEncoder(TOutputStream& stream, const TOutputFile& file, const std::string& name);

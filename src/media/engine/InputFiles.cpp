@@ -44,6 +44,19 @@ AVDictionary* FormatParameters(const TTaskSettings& settings) {
   return options;
 }
 
+// The format option each stream parameter option fills for a raw input; none for the aspect, which
+// no format reads.
+const char* FormatOptionOf(const std::string& option) {
+  static const std::pair<const char*, const char*> Names[] = {{"s", "video_size"},
+                                                              {"r", "framerate"},
+                                                              {"pix_fmt", "pixel_format"},
+                                                              {"ar", "sample_rate"},
+                                                              {"ac", "channels"}};
+  for (const auto& [name, formatOption] : Names)
+    if (option == name) return formatOption;
+  return nullptr;
+}
+
 // Keeps only the streams of the program with that id; False when no program has it.
 bool SelectProgram(AVFormatContext* context, int programId) {
   for (unsigned i = 0; i < context->nb_streams; ++i)
@@ -131,6 +144,20 @@ void TCustomFFmpeg::ApplyFormatParameters(AVFormatContext* context) const {
   }
 }
 
+// Stream parameters given before an input describe a raw input; a format that carries its own leaves
+// them unread, and the user is told rather than left to wonder why the output did not change.
+void TCustomFFmpeg::WarnUnusedStreamHints(const std::string& name, const AVDictionary* unread) {
+  for (const std::string& hint : FSettings.StreamHints) {
+    const size_t blank = hint.find(' ');
+    const char* formatOption = FormatOptionOf(hint.substr(0, blank));
+    if (formatOption && !av_dict_get(unread, formatOption, nullptr, 0)) continue;
+    TFFLogger::Instance().LogFmt(this, llWarning,
+                                 "%s: option %s (%s) is not used: this input's format carries it itself; to "
+                                 "set the output's, give it after the input",
+                                 name.c_str(), hint.substr(0, blank).c_str(), hint.substr(blank + 1).c_str());
+  }
+}
+
 bool TCustomFFmpeg::OpenInputFile(const std::wstring& fileName) {
   const std::string name = WideToNarrow(fileName);
   if (InputFileCount() >= MaxFiles) {
@@ -145,15 +172,16 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& fileName) {
   }
   const bool pgmyuv = FSettings.FileFormatIsPgmyuv;
   FSettings.FileFormatIsPgmyuv = false;
-  // The forced decoder names belong to this input, whether it opens or not.
-  struct TConsumeDecoderNames {
+  // The forced decoder names and the stream parameters belong to this input, whether it opens or not.
+  struct TConsumeInputSettings {
     TTaskSettings& Settings;
-    ~TConsumeDecoderNames() {
+    ~TConsumeInputSettings() {
       Settings.VideoCodecName.clear();
       Settings.AudioCodecName.clear();
       Settings.SubtitleCodecName.clear();
+      Settings.StreamHints.clear();
     }
-  } consumeNames{FSettings};
+  } consumeSettings{FSettings};
   auto input = std::make_unique<TInputFile>();
   input->Context = avformat_alloc_context();
   if (!input->Context) throw FFmpegException("avformat_alloc_context failed");
@@ -179,6 +207,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::wstring& fileName) {
 
   AVDictionary* options = FormatParameters(FSettings);
   const int opened = OpenInputContext(&input->Context, fileName, format, &options);
+  if (opened >= 0) WarnUnusedStreamHints(name, options);
   av_dict_free(&options);
   if (opened < 0) {
     SetLastErrorText(ErrorText(name, opened));

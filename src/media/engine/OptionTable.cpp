@@ -3,10 +3,22 @@
 #include <cstring>
 
 #include "engine/CustomFFmpeg.h"
+#include "engine/FFmpegException.h"
 #include "platform/Convert.h"
 #include "platform/Exceptions.h"
 
 namespace kavro {
+namespace {
+
+// The multiplexer keeps its delays in an int of microseconds.
+constexpr int MaxMuxSeconds = 2147;
+// A day: the drift and jump thresholds are seconds, and a larger one only turns the check off.
+constexpr int MaxThresholdSeconds = 86400;
+// Audio quality scales of every encoder lie well inside this, and so does the mark of none, -99999;
+// its lambda is an int.
+constexpr int MaxQScale = 99999;
+
+} // namespace
 
 template <bool TTaskSettings::*Field>
 void TCustomFFmpeg::OptBool(const std::string&, const std::string& value) {
@@ -23,12 +35,16 @@ void TCustomFFmpeg::OptInt(const std::string&, const std::string& value) {
   FSettings.*Field = StrToInt(value);
 }
 
-template <float TTaskSettings::*Field>
-void TCustomFFmpeg::OptFloat(const std::string&, const std::string& value) {
-  // Every float setting ends up in an integer field somewhere; "nan" or "inf" there is no number.
+template <float TTaskSettings::*Field, int Lowest, int Highest>
+void TCustomFFmpeg::OptFloat(const std::string& name, const std::string& value) {
+  // Every float setting ends up in an integer field somewhere; "nan" or "inf" there is no number,
+  // and a value beyond the setting's range would overflow that field.
   const double number = StrToFloat(value);
   if (!std::isfinite(static_cast<float>(number)))
     throw EConvertError("'" + value + "' is not a valid floating point value");
+  if (number < Lowest || number > Highest)
+    throw EOptionError(Format("Invalid value \"%s\" for option \"%s\": not between %d and %d", value.c_str(),
+                              name.c_str(), Lowest, Highest));
   FSettings.*Field = static_cast<float>(number);
 }
 
@@ -77,11 +93,11 @@ const TOptionRow* TCustomFFmpeg::OptionTable(int& count) {
       {"target", okText, &T::OptTarget, nullptr},
       {"vsync", okInt, &T::OptInt<&S::VideoSyncMethod>, "-1"},
       {"async", okInt, &T::OptInt<&S::AudioSyncMethod>, "0"},
-      {"adrift_threshold", okFloat, &T::OptFloat<&S::AudioDriftThreshold>, "0.1"},
+      {"adrift_threshold", okFloat, &T::OptFloat<&S::AudioDriftThreshold, 0, MaxThresholdSeconds>, "0.1"},
       {"vglobal", okInt, &T::OptInt<&S::VideoGlobalHeader>, "0"},
       {"copyts", okFlag, &T::OptAlwaysTrue<&S::CopyTimestamps>, nullptr},
       {"shortest", okBool, &T::OptBool<&S::Shortest>, "0"},
-      {"dts_delta_threshold", okFloat, &T::OptFloat<&S::DtsDeltaThreshold>, "10"},
+      {"dts_delta_threshold", okFloat, &T::OptFloat<&S::DtsDeltaThreshold, 0, MaxThresholdSeconds>, "10"},
       {"programid", okInt, &T::OptInt<&S::ProgramID>, "0"},
       {"xerror", okFlag, &T::OptAlwaysTrue<&S::ExitOnError>, nullptr},
       {"copyinkf", okInt, &T::OptInt<&S::CopyInitialNonKeyframes>, "0"},
@@ -132,7 +148,7 @@ const TOptionRow* TCustomFFmpeg::OptionTable(int& count) {
       // Audio options.
       {"ab", okText, &T::OptAudioBitrate, nullptr},
       {"aframes", okInt, &T::OptMaxFrames, "2147483647"},
-      {"aq", okFloat, &T::OptFloat<&S::AudioQScale>, "-99999"},
+      {"aq", okFloat, &T::OptFloat<&S::AudioQScale, -MaxQScale, MaxQScale>, "-99999"},
       {"ar", okInt, &T::OptAudioRate, "44100"},
       {"ac", okInt, &T::OptAudioChannels, "2"},
       {"an", okBool, &T::OptBool<&S::AudioDisable>, "0"},
@@ -151,8 +167,8 @@ const TOptionRow* TCustomFFmpeg::OptionTable(int& count) {
       {"vc", okInt, &T::OptInt<&S::VideoChannel>, "0"},
       {"tvstd", okText, &T::OptText<&S::VideoStandard>, ""},
       {"isync", okBool, &T::OptBool<&S::InputSync>, "0"},
-      {"muxdelay", okFloat, &T::OptFloat<&S::MuxMaxDelay>, "0.7"},
-      {"muxpreload", okFloat, &T::OptFloat<&S::MuxPreload>, "0.5"},
+      {"muxdelay", okFloat, &T::OptFloat<&S::MuxMaxDelay, 0, MaxMuxSeconds>, "0.7"},
+      {"muxpreload", okFloat, &T::OptFloat<&S::MuxPreload, 0, MaxMuxSeconds>, "0.5"},
       {"absf", okText, &T::OptBitstreamFilter, nullptr},
       {"vbsf", okText, &T::OptBitstreamFilter, nullptr},
       {"sbsf", okText, &T::OptBitstreamFilter, nullptr},

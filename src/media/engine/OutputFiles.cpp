@@ -113,6 +113,7 @@ void TCustomFFmpeg::ProposeFirstInput() {
 }
 
 int TCustomFFmpeg::OpenOutputFile(const std::wstring& fileName, bool join) {
+  FSettings.StreamHints.clear(); // given after the inputs, they are this output's
   const std::string name = WideToNarrow(fileName);
   if (FJoinMode) {
     SetLastErrorText("Cannot join more than one output file.");

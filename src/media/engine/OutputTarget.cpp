@@ -79,7 +79,13 @@ int TOutputTarget::Open(AVFormatContext* context, const std::string& url) {
   }
   if (IsUnicodeURL(url) || !exists || S_ISREG(info.st_mode)) {
     FOwnIO = true;
-    return TUnicodeFile::OpenIOContext(url, omWrite, &context->pb);
+    const int opened = TUnicodeFile::OpenIOContext(url, omWrite, &context->pb);
+    struct stat written;
+    if (opened >= 0 && stat(FFinalPath.c_str(), &written) == 0 && S_ISREG(written.st_mode)) {
+      FInPlaceDevice = written.st_dev;
+      FInPlaceInode = written.st_ino;
+    }
+    return opened;
   }
   return avio_open(&context->pb, url.c_str(), AVIO_FLAG_WRITE);
 }
@@ -166,6 +172,11 @@ int TOutputTarget::Commit() {
     result = AVERROR(errno);
     unlink(FTemporaryPath.c_str());
   }
+  // A file written in place that was removed or replaced meanwhile holds nothing of this run.
+  struct stat info;
+  if (FInPlaceInode != 0 &&
+      (stat(FFinalPath.c_str(), &info) != 0 || info.st_dev != FInPlaceDevice || info.st_ino != FInPlaceInode))
+    result = AVERROR(ENOENT);
   FTemporaryPath.clear();
   FPlaceholder.clear();
   Unlock();

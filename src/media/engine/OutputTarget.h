@@ -7,6 +7,8 @@
 // opens it, the task's run writes, commits and closes it.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 
 struct AVFormatContext;
@@ -53,6 +55,9 @@ private:
   std::string FPlaceholder;   // the empty file made to hold a new name, until the rename replaces it
   bool FOwnIO = false;        // the I/O is a TUnicodeFile context, not one of the libraries' protocols
   int FLock = -1;             // a handle of the file being replaced, holding the writers' lock
+  // The regular file written in place, as opened: at the end it must still be the one at its path.
+  dev_t FInPlaceDevice = 0;
+  ino_t FInPlaceInode = 0;
 };
 
 } // namespace kavro

@@ -59,7 +59,7 @@ void TCustomFFmpeg::OptAudioBitrate(const std::string& name, const std::string& 
   if (SetOptionParameter(name, value)) WarnIfLowBitrate(this, FParams.CodecContext(ptAudio));
 }
 
-void TCustomFFmpeg::OptFrameRate(const std::string&, const std::string& value) {
+void TCustomFFmpeg::OptFrameRate(const std::string& name, const std::string& value) {
   if (value.empty()) return;
   AVRational rate;
   if (av_parse_video_rate(&rate, value.c_str()) < 0) throw EOptionError("Incorrect frame rate");
@@ -67,9 +67,10 @@ void TCustomFFmpeg::OptFrameRate(const std::string&, const std::string& value) {
     throw EOptionError(
         Format("Incorrect frame rate: %s is above %d frames a second", value.c_str(), MaxFrameRate));
   FSettings.FrameRate = {rate.num, rate.den};
+  FSettings.StreamHints.push_back(name + " " + value);
 }
 
-void TCustomFFmpeg::OptFrameSize(const std::string&, const std::string& value) {
+void TCustomFFmpeg::OptFrameSize(const std::string& name, const std::string& value) {
   if (value.empty()) return;
   int width = 0;
   int height = 0;
@@ -82,9 +83,10 @@ void TCustomFFmpeg::OptFrameSize(const std::string&, const std::string& value) {
     throw beyond();
   FSettings.FrameWidth = width;
   FSettings.FrameHeight = height;
+  FSettings.StreamHints.push_back(name + " " + value);
 }
 
-void TCustomFFmpeg::OptAspect(const std::string&, const std::string& value) {
+void TCustomFFmpeg::OptAspect(const std::string& name, const std::string& value) {
   if (value.empty()) return;
   double aspect = 0;
   const size_t colon = value.find(':');
@@ -99,12 +101,16 @@ void TCustomFFmpeg::OptAspect(const std::string&, const std::string& value) {
       aspect = 0;
     }
   }
-  if (aspect == 0 || !std::isfinite(static_cast<float>(aspect)))
-    throw EOptionError("Incorrect aspect ratio specification.");
+  if (aspect == 0 || !std::isfinite(aspect)) throw EOptionError("Incorrect aspect ratio specification.");
+  // The sample aspect is written with terms up to 255; a display shape beyond that is no picture.
+  constexpr double MaxAspect = 255;
+  if (!(aspect >= 1 / MaxAspect && aspect <= MaxAspect))
+    throw EOptionError("Incorrect aspect ratio specification: " + value + " is not between 1:255 and 255:1");
   FSettings.FrameAspectRatio = static_cast<float>(aspect);
+  FSettings.StreamHints.push_back(name + " " + value);
 }
 
-void TCustomFFmpeg::OptPixelFormat(const std::string&, const std::string& value) {
+void TCustomFFmpeg::OptPixelFormat(const std::string& name, const std::string& value) {
   if (value == "list") {
     TFFLogger::Instance().Log(this, llInfo, "Pixel formats:  NAME            NB_COMPONENTS BITS_PER_PIXEL");
     for (const AVPixFmtDescriptor* d = av_pix_fmt_desc_next(nullptr); d; d = av_pix_fmt_desc_next(d))
@@ -115,6 +121,7 @@ void TCustomFFmpeg::OptPixelFormat(const std::string&, const std::string& value)
   const AVPixelFormat format = av_get_pix_fmt(value.c_str());
   if (format == AV_PIX_FMT_NONE) throw EOptionError("Unknown pixel format requested: " + value);
   FSettings.FramePixelFormat = format;
+  FSettings.StreamHints.push_back(name + " " + value);
 }
 
 void TCustomFFmpeg::OptCrop(const std::string& name, const std::string& value) {

@@ -159,6 +159,10 @@ int TCustomFFmpeg::BuildVideoFilterGraph(TInputStreamState& ist, TOutputStreamSt
     SetLastErrorText(FSettings.VideoFilters);
     return -1;
   }
+  if (const std::string unsafe = UnsafeFilterText(ist.Graph); !unsafe.empty()) {
+    SetLastErrorText(unsafe);
+    return -1;
+  }
   encoder->width = av_buffersink_get_w(ist.GraphOutput);
   encoder->height = av_buffersink_get_h(ist.GraphOutput);
   // DV takes one sampling per picture size, and a padding filter settles the size only here: the

@@ -515,6 +515,10 @@ bool TCustomPlayer::BuildVideoGraph(TPlayContext* context, const AVFrame* frame)
     TFFLogger::Instance().Log(this, llError, ErrorText("video filters", result));
     return false;
   }
+  if (const std::string unsafe = UnsafeFilterText(context->Graph); !unsafe.empty()) {
+    TFFLogger::Instance().Log(this, llError, "video filters: " + unsafe);
+    return false;
+  }
   context->GraphWidth = frame->width;
   context->GraphHeight = frame->height;
   context->GraphFormat = frame->format;

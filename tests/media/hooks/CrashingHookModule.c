@@ -1,8 +1,13 @@
-/* A frame hook module whose loading crashes, as a broken one does: the engine must refuse it without
-   going down with it. */
+/* A frame hook module whose loading crashes, as a broken one does, or with KAVRO_HOOK_HANG set never
+   ends: the engine must refuse it without going down or waiting with it. */
 #include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 __attribute__((constructor)) static void CrashOnLoad(void) {
+  if (getenv("KAVRO_HOOK_HANG"))
+    for (;;)
+      pause();
   raise(SIGSEGV);
 }
 
