@@ -115,6 +115,7 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
     shown unwritable
     expect "an unwritable folder fails the command (exit $code)" "[ $code -eq 1 ]"
     expect "and says why" "grep -q 'readonly/e.flv: Permission denied' '$out/unwritable.log'"
+    expect "naming the file once" "[ \$(grep -o readonly/e.flv '$out/unwritable.log' | wc -l) = 1 ]"
     chmod 755 "$out/readonly"
     # A folder that takes no new file still lets a file it holds be written in place; that file
     # removed during the run is not reported converted.
