@@ -12,10 +12,10 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <system_error>
 #include <variant>
 
 #include "TemporaryFile.h"
+#include "platform/Exceptions.h"
 
 namespace kavro {
 namespace {
@@ -170,10 +170,6 @@ std::string Hex(uint64_t value) {
   char text[17];
   std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
   return text;
-}
-
-std::string ErrnoText(int error) {
-  return std::generic_category().message(error);
 }
 
 // Reads the whole file; false with the reason when it cannot be read as a list file.

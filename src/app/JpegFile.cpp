@@ -1,6 +1,7 @@
 #include "JpegFile.h"
 
 #include "TemporaryFile.h"
+#include "platform/Exceptions.h"
 
 // jpeglib.h uses FILE and size_t without declaring them.
 #include <cstddef>
@@ -11,7 +12,6 @@
 #include <csetjmp>
 #include <cstdint>
 #include <memory>
-#include <system_error>
 #include <vector>
 
 namespace kavro {
@@ -115,10 +115,6 @@ std::string Decompress(FILE* file, std::vector<JSAMPLE>& rgb, int& width, int& h
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);
   return "";
-}
-
-std::string ErrnoText(int error) {
-  return std::generic_category().message(error);
 }
 
 } // namespace

@@ -6,16 +6,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
-#include <system_error>
+
+#include "platform/Exceptions.h"
 
 namespace kavro {
-namespace {
-
-std::string ErrnoText(int error) {
-  return std::generic_category().message(error);
-}
-
-} // namespace
 
 std::string WriteThroughTemporary(const std::string& fileName, const TFileWriter& write) {
   const auto failure = [&](const std::string& why) { return "Cannot write " + fileName + ": " + why; };

@@ -7,6 +7,7 @@
 #include "ConsoleDialogs.h"
 #include "ConsoleProgress.h"
 #include "ConversionRun.h"
+#include "FileMessage.h"
 #include "FormatCatalogue.h"
 #include "FFmpegLogger.h"
 #include "GlobalUnit.h"
@@ -26,12 +27,9 @@ namespace {
 constexpr int ExitFailed = 1;
 constexpr int ExitUsage = 2;
 
-// A row's failure on stderr, after its source unless the message names it first already.
+// A row's failure on stderr, named by its source.
 void TellRowFailure(const std::string& source, const std::string& message) {
-  if (message.starts_with(source + ": "))
-    std::fprintf(stderr, "%s\n", message.c_str());
-  else
-    std::fprintf(stderr, "%s: %s\n", source.c_str(), message.c_str());
+  std::fprintf(stderr, "%s\n", FileMessage(source, message).c_str());
 }
 
 TEdition EditionOf(const TFormatRequest& request) {

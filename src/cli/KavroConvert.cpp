@@ -17,6 +17,7 @@
 #include "FFmpegLoader.h"
 #include "FFmpegLogger.h"
 #include "FFmpegVCL.h"
+#include "FileMessage.h"
 #include "FormatMode.h"
 #include "Interrupts.h"
 #include "OptionText.h"
@@ -183,12 +184,7 @@ int AddConversions(TFFmpegVCL& component, const TCommandLine& commandLine,
   // The engine's message names the file itself when a file failed; said once.
   const auto fail = [&](const std::string& fileName) {
     const std::string& message = component.LastErrMsg();
-    if (!shown(message)) {
-      if (message.find(fileName) == std::string::npos)
-        std::fprintf(stderr, "%s: %s\n", fileName.c_str(), message.c_str());
-      else
-        std::fprintf(stderr, "%s\n", message.c_str());
-    }
+    if (!shown(message)) std::fprintf(stderr, "%s\n", FileMessage(fileName, message).c_str());
     return component.LastErrIsOption() ? ExitUsage : ExitFailed;
   };
   for (const TConversion& conversion : commandLine.Conversions) {

@@ -17,7 +17,7 @@ void TCustomFFmpeg::OptAudioRate(const std::string& name, const std::string& val
     throw EOptionError(
         Format("Invalid sample rate for %s: %s (at most %d)", name.c_str(), value.c_str(), MaxSampleRate));
   if (rate > 0) FSettings.AudioSampleRate = rate;
-  FSettings.StreamHints.push_back(name + " " + value);
+  FSettings.StreamHints.emplace_back(name, value);
 }
 
 void TCustomFFmpeg::OptAudioChannels(const std::string& name, const std::string& value) {
@@ -26,7 +26,7 @@ void TCustomFFmpeg::OptAudioChannels(const std::string& name, const std::string&
     throw EOptionError(Format("Invalid channel count for %s: %s (at most %d)", name.c_str(), value.c_str(),
                               MaxAudioChannels));
   if (channels > 0) FSettings.AudioChannels = channels;
-  FSettings.StreamHints.push_back(name + " " + value);
+  FSettings.StreamHints.emplace_back(name, value);
 }
 
 void TCustomFFmpeg::OptSampleFormat(const std::string&, const std::string& value) {

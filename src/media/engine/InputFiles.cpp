@@ -147,14 +147,13 @@ void TCustomFFmpeg::ApplyFormatParameters(AVFormatContext* context) const {
 // Stream parameters given before an input describe a raw input; a format that carries its own leaves
 // them unread, and the user is told rather than left to wonder why the output did not change.
 void TCustomFFmpeg::WarnUnusedStreamHints(const std::string& name, const AVDictionary* unread) {
-  for (const std::string& hint : FSettings.StreamHints) {
-    const size_t blank = hint.find(' ');
-    const char* formatOption = FormatOptionOf(hint.substr(0, blank));
+  for (const auto& [option, value] : FSettings.StreamHints) {
+    const char* formatOption = FormatOptionOf(option);
     if (formatOption && !av_dict_get(unread, formatOption, nullptr, 0)) continue;
     TFFLogger::Instance().LogFmt(this, llWarning,
                                  "%s: option %s (%s) is not used: this input's format carries it itself; to "
                                  "set the output's, give it after the input",
-                                 name.c_str(), hint.substr(0, blank).c_str(), hint.substr(blank + 1).c_str());
+                                 name.c_str(), option.c_str(), value.c_str());
   }
 }
 

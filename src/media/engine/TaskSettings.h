@@ -159,8 +159,8 @@ struct TTaskSettings {
   float MuxMaxDelay = 0.7f;
   float MuxPreload = 0.5f;
   // The stream parameters (s, r, pix_fmt, ar, ac, aspect) given since the last file was opened, as
-  // "name value": before an input they describe a raw input and no other.
-  std::vector<std::string> StreamHints;
+  // name and value: before an input they describe a raw input and no other.
+  std::vector<std::pair<std::string, std::string>> StreamHints;
 
   bool operator==(const TTaskSettings&) const = default;
 };

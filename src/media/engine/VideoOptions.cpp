@@ -67,7 +67,7 @@ void TCustomFFmpeg::OptFrameRate(const std::string& name, const std::string& val
     throw EOptionError(
         Format("Incorrect frame rate: %s is above %d frames a second", value.c_str(), MaxFrameRate));
   FSettings.FrameRate = {rate.num, rate.den};
-  FSettings.StreamHints.push_back(name + " " + value);
+  FSettings.StreamHints.emplace_back(name, value);
 }
 
 void TCustomFFmpeg::OptFrameSize(const std::string& name, const std::string& value) {
@@ -83,7 +83,7 @@ void TCustomFFmpeg::OptFrameSize(const std::string& name, const std::string& val
     throw beyond();
   FSettings.FrameWidth = width;
   FSettings.FrameHeight = height;
-  FSettings.StreamHints.push_back(name + " " + value);
+  FSettings.StreamHints.emplace_back(name, value);
 }
 
 void TCustomFFmpeg::OptAspect(const std::string& name, const std::string& value) {
@@ -107,7 +107,7 @@ void TCustomFFmpeg::OptAspect(const std::string& name, const std::string& value)
   if (!(aspect >= 1 / MaxAspect && aspect <= MaxAspect))
     throw EOptionError("Incorrect aspect ratio specification: " + value + " is not between 1:255 and 255:1");
   FSettings.FrameAspectRatio = static_cast<float>(aspect);
-  FSettings.StreamHints.push_back(name + " " + value);
+  FSettings.StreamHints.emplace_back(name, value);
 }
 
 void TCustomFFmpeg::OptPixelFormat(const std::string& name, const std::string& value) {
@@ -121,7 +121,7 @@ void TCustomFFmpeg::OptPixelFormat(const std::string& name, const std::string& v
   const AVPixelFormat format = av_get_pix_fmt(value.c_str());
   if (format == AV_PIX_FMT_NONE) throw EOptionError("Unknown pixel format requested: " + value);
   FSettings.FramePixelFormat = format;
-  FSettings.StreamHints.push_back(name + " " + value);
+  FSettings.StreamHints.emplace_back(name, value);
 }
 
 void TCustomFFmpeg::OptCrop(const std::string& name, const std::string& value) {

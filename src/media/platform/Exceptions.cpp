@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <system_error>
 
 namespace kavro {
 
@@ -19,6 +20,10 @@ std::string Format(const char* format, ...) {
   }
   va_end(args);
   return text;
+}
+
+std::string ErrnoText(int error) {
+  return std::generic_category().message(error);
 }
 
 } // namespace kavro

@@ -26,4 +26,7 @@ public:
 // Formats like printf into a std::string.
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// The system's text of an errno value ("No such file or directory").
+std::string ErrnoText(int error);
+
 } // namespace kavro
