@@ -12,12 +12,7 @@ media=$2
 out=$3
 crashing_hook=$4
 hook_check=$(dirname "$program")/kavro-hook-check
-rm -rf "$out" && mkdir -p "$out"
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+source "$(dirname "${BASH_SOURCE[0]}")/ScriptChecks.sh"
 expect() { # description, condition
   eval "$2" || fail "$1"
 }

@@ -5,24 +5,7 @@ set -u
 program=$1
 media=$2
 out=$3
-rm -rf "$out" && mkdir -p "$out"
-failures=0
-total=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-check() { # description, expected exit code, command...
-  local description=$1 expected=$2
-  total=$((total + 1))
-  shift 2
-  "$@" >"$out/stdout" 2>"$out/stderr" </dev/null
-  local code=$?
-  if [ "$code" != "$expected" ]; then
-    fail "$description: exit $code, expected $expected"
-    cat "$out/stderr"
-  fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/ScriptChecks.sh"
 said() { # text expected on stderr
   grep -qF -- "$1" "$out/stderr" || { fail "message \"$1\" missing"; cat "$out/stderr"; }
 }

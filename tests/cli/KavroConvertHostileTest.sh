@@ -9,13 +9,7 @@ set -u
 program=$1
 media=$2
 out=$3
-rm -rf "$out" && mkdir -p "$out"
-failures=0
-total=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+source "$(dirname "${BASH_SOURCE[0]}")/ScriptChecks.sh"
 
 row() { # name, limit, exit code, text, arguments...
   local name=$1 limit=$2 expected=$3 text=$4
