@@ -85,6 +85,16 @@ protected:
     }
     return task;
   }
+  // Joins two fixtures into one output of the test's folder and runs it; the termination.
+  TTerminateInfo RunJoined(const std::string& first, const std::string& second, const std::string& output) {
+    const int task = Component.AddTask(NarrowToWide(Fixture(first)));
+    EXPECT_TRUE(Component.AddInput(task, NarrowToWide(Fixture(second)))) << Component.LastErrMsg();
+    TOutputOptions options;
+    options.Join = true;
+    EXPECT_TRUE(Component.SetOutputFile(task, NarrowToWide(Out + output), &options))
+        << Component.LastErrMsg();
+    return Run();
+  }
   // Runs every task in this thread; the termination of the first.
   TTerminateInfo Run() {
     Component.StartTask(0);
@@ -258,13 +268,7 @@ TEST_F(ConversionTest, AudioSyncPadsTheStartWithSilence) {
 }
 
 TEST_F(ConversionTest, JoinedInputsLastAboutTheirSum) {
-  const int task = Component.AddTask(NarrowToWide(Fixture("av.mp4")));
-  ASSERT_TRUE(Component.AddInput(task, NarrowToWide(Fixture("av.avi"))));
-  TOutputOptions options;
-  options.Join = true;
-  ASSERT_TRUE(Component.SetOutputFile(task, NarrowToWide(Out + "joined.avi"), &options))
-      << Component.LastErrMsg();
-  const TTerminateInfo result = Run();
+  const TTerminateInfo result = RunJoined("av.mp4", "av.avi", "joined.avi");
   ASSERT_TRUE(result.Finished) << result.ExceptionMsg;
   EXPECT_NEAR(static_cast<double>(DurationOf("joined.avi")), 6000000, 120000);
   const std::vector<TPicture> pictures = Pictures("joined.avi", 200);
@@ -280,13 +284,7 @@ TEST_F(ConversionTest, JoinedInputsLastAboutTheirSum) {
 }
 
 TEST_F(ConversionTest, JoinedInputsOfOtherSizesAndRatesTakeTheFirstOnes) {
-  const int task = Component.AddTask(NarrowToWide(Fixture("av.mp4")));
-  ASSERT_TRUE(Component.AddInput(task, NarrowToWide(Fixture("pal.mpg"))));
-  TOutputOptions options;
-  options.Join = true;
-  ASSERT_TRUE(Component.SetOutputFile(task, NarrowToWide(Out + "first.mkv"), &options))
-      << Component.LastErrMsg();
-  const TTerminateInfo result = Run();
+  const TTerminateInfo result = RunJoined("av.mp4", "pal.mpg", "first.mkv");
   ASSERT_TRUE(result.Finished) << result.ExceptionMsg;
   // 75 pictures of the first input, then the second input's 25 scaled to the first one's size.
   const std::vector<TPicture> pictures = Pictures("first.mkv", 200);
