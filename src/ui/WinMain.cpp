@@ -275,7 +275,7 @@ void TfrmMain::ExportCommandsClick() {
     return;
   }
   const std::optional<std::string> path =
-      FDialogs.AskSaveFile({{"Shell scripts (*.sh)", "*.sh"}, {"All files (*)", "*"}}, "kavro-convert.sh");
+      FDialogs.AskSaveFile({{"Shell scripts", "*.sh"}, {"All files", "*"}}, "kavro-convert.sh");
   if (!path || path->empty()) return;
   const std::string script =
       RowsScript(FGlobal.Edition(), FSettings.FormatCode(), FSettings.OutputDir(), rows);
