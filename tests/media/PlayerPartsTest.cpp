@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "player/PacketQueue.h"
+#include "player/PlayContext.h"
 #include "player/SdlSurface.h"
 #include "player/SubtitleBlend.h"
 
@@ -82,6 +83,15 @@ TEST(PacketQueue, BlockingGetWakesOnPutAndAbort) {
   EXPECT_TRUE(queue.Put(refused));
   av_packet_free(&refused);
   av_packet_free(&out);
+}
+
+TEST(PlayContext, TheSoundPendingIsNeverNegativeBetweenTheCallbacksTwoStores) {
+  TPlayContext context;
+  context.AudioBufferSize = 4096;
+  context.AudioBufferIndex = 1024;
+  EXPECT_EQ(context.AudioBytesPending(), 3072u);
+  context.AudioBufferSize = 512; // a new, shorter buffer before its index is set back
+  EXPECT_EQ(context.AudioBytesPending(), 0u);
 }
 
 TEST(SdlSurface, ShowsPicturesInTheirRectangle) {

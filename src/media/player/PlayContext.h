@@ -94,6 +94,12 @@ struct TPlayContext {
   std::vector<uint8_t> AudioBuffer;       // signed 16-bit interleaved, only grows
   std::atomic<size_t> AudioBufferSize{0}; // read by the clocks and the audio view
   std::atomic<size_t> AudioBufferIndex{0};
+  // What the device has still to take of the buffer. The callback sets the size of a new buffer
+  // and then its index, so another thread may read an index past a new, shorter buffer.
+  size_t AudioBytesPending() const {
+    const size_t index = AudioBufferIndex, size = AudioBufferSize;
+    return size > index ? size - index : 0;
+  }
   std::atomic<bool> AudioSilence{false}; // the buffer holds silence, not decoded sound
   std::atomic<double> AudioClock{0};     // seconds at the end of the decoded data
   std::atomic<int64_t> CallbackTime{0};  // µs, wall clock of the last callback

@@ -234,9 +234,12 @@ void TCustomPlayer::DisplayAudio(TPlayContext* context) {
   const int samples = spectrum ? 2 * half : width;
   // Where the sound now heard starts in the ring of samples.
   const int64_t sinceCallback = av_gettime_relative() - context->CallbackTime;
-  int delay = static_cast<int>((context->AudioBufferSize - context->AudioBufferIndex) / (2 * channels));
-  delay -= static_cast<int>(context->AudioRate * sinceCallback / 1000000);
-  delay = std::max(delay + 2 * samples, samples);
+  // Frames the device holds that are not heard yet. Before the first callback the time since it
+  // is the clock's whole count; the ring bounds the result.
+  const int64_t unheard = static_cast<int64_t>(context->AudioBytesPending() / (2 * channels)) -
+                          context->AudioRate * sinceCallback / 1000000;
+  const int delay = static_cast<int>(
+      std::clamp<int64_t>(unheard + 2 * samples, samples, std::max(samples, SampleRingSize / channels)));
   int start =
       ((context->SampleRingIndex - delay * channels) % SampleRingSize + SampleRingSize) % SampleRingSize;
   const auto& ring = context->SampleRing;
