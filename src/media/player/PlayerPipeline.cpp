@@ -87,8 +87,7 @@ bool ReusePicture(AVFrame*& picture, int width, int height) {
 
 double TCustomPlayer::AudioClockNow(TPlayContext* context) const {
   const double bytesPerSecond = 2.0 * context->AudioChannels * context->AudioRate;
-  const double buffered =
-      context->AudioSilence ? 0.0 : static_cast<double>(context->AudioBytesPending());
+  const double buffered = context->AudioSilence ? 0.0 : static_cast<double>(context->AudioBytesPending());
   return context->AudioClock - (bytesPerSecond > 0 ? buffered / bytesPerSecond : 0);
 }
 
