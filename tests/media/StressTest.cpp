@@ -117,8 +117,9 @@ TEST_F(StressTest, TwoHundredConversionsLeaveNoDescriptorOpenAndTheMemoryLevel) 
   // The resident size swings by some megabytes from one conversion to the next with no trend (a
   // thousand runs stay within the same band: thread stacks kept for reuse, arena pages), so one
   // reading is no level: the level after the first twenty is the highest of ten readings there,
-  // and the one at the end the lowest of the last ten. What the allocations hold is steady, and
-  // a leak of a kilobyte per conversion shows there.
+  // and the one at the end the lowest of the last ten. What the allocations hold creeps up by
+  // some tens of kilobytes over the first few hundred runs and then stays; a leak of a kilobyte
+  // per conversion shows there.
   constexpr int Runs = 200, Readings = 10, FirstReading = 19;
   int descriptorsAfterFirst = 0;
   long residentAfterFirst = 0, residentAtEnd = 0, heapAfterFirst = 0;
@@ -144,7 +145,7 @@ TEST_F(StressTest, TwoHundredConversionsLeaveNoDescriptorOpenAndTheMemoryLevel) 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   // The sanitizers keep freed memory aside on purpose; they check for leaks themselves.
 #else
-  EXPECT_LE(HeapKilobytes(), heapAfterFirst + 64) << "allocated after 20: " << heapAfterFirst << " kB";
+  EXPECT_LE(HeapKilobytes(), heapAfterFirst + 128) << "allocated after 20: " << heapAfterFirst << " kB";
   EXPECT_LE(residentAtEnd, residentAfterFirst * 11 / 10)
       << "after 20: " << residentAfterFirst << " kB, after 200: " << residentAtEnd << " kB";
 #endif
