@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "FFmpegLogger.h"
 #include "player/FFPlayer.h"
 
 extern "C" {
@@ -124,6 +125,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kavro-play: %s\n", player.LastErrMsg().c_str());
     return ExitFailed;
   }
+  // What the player or the libraries refuse while playing (a filter, a damaged stream) is told,
+  // not only seen as a picture that never comes; below errors the position line stays alone.
+  TFFLogger::Instance().SetOnLog([](TObject*, uint32_t, TLogLevel level, const std::string& line) {
+    if (level <= llError) std::fprintf(stderr, "\nkavro-play: %s\n", line.c_str());
+  });
   TEvent finished(true, false);
   player.OnState = [&](TObject*, TPlayState state) {
     std::printf("\n%s\n", StateName(state));
@@ -149,7 +155,7 @@ int main(int argc, char** argv) {
   if (!snapshot.empty()) {
     int64_t pts = -1;
     TBitmap* picture = player.CurrentFrame(&pts);
-    const bool saved = picture->Width() > 0 && picture->SaveToFile(snapshot);
+    const bool saved = picture->Width() > 0 && pts != -1 && picture->SaveToFile(snapshot);
     player.Stop(true);
     if (!saved) {
       std::fprintf(stderr, "\nkavro-play: no picture to write to %s\n", snapshot.c_str());

@@ -27,6 +27,9 @@ check "a snapshot is written" "[ $? -eq 0 ] && [ -s \"$snapshot/at.bmp\" ]"
 check "of the picture at the time asked" "grep -q '320x240 at 1.200 s' <<<\"\$output\""
 timeout 30 "$PLAY" --snapshot "$snapshot/none.bmp" --at 1 "$MEDIA/audio.wav" >/dev/null 2>&1
 check "a sound file has no picture to write" "[ $? -eq 1 ] && [ ! -e \"$snapshot/none.bmp\" ]"
+message=$(timeout 30 "$PLAY" --snapshot "$snapshot/none.bmp" --at 1 -vf nosuchfilter "$MEDIA/av.mp4" 2>&1 >/dev/null)
+check "a picture its filters refuse is not written" "[ $? -eq 1 ] && [ ! -e \"$snapshot/none.bmp\" ]"
+check "and the refusal is told once" "[ \$(grep -c \"No such filter: 'nosuchfilter'\" <<<\"\$message\") -eq 1 ]"
 rm -rf "$snapshot"
 output=$(timeout 6 "$PLAY" -nodisp -loop -ss 2.5 "$MEDIA/audio.wav" | tr '\r' '\n')
 check "loops until stopped" "[ $? -eq 124 ]"

@@ -101,7 +101,8 @@ public:
   // flags: 1 backward, 2 by bytes, 4 any frame, 8 by frame number; position in µs (bytes with 2).
   void Seek(int flags, bool wait, int64_t position);
   void SeekRelative(int flags, bool wait, double increment);
-  // The picture on screen (or next due) as a bitmap owned by the player; 0 x 0 without video.
+  // The picture on screen (or next due) as a bitmap owned by the player; 0 x 0 without video, and
+  // black with pts -1 while no picture has come (none decoded yet, or none that its filters take).
   TBitmap* CurrentFrame(int64_t* pts = nullptr);
   int64_t CurrentPTS() const { return FCurrentPTS; }
   std::string LastErrMsg() const;

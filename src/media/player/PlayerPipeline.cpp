@@ -475,6 +475,10 @@ void TCustomPlayer::CloseStreams(TPlayContext* context) {
 // ---- video ----
 
 bool TCustomPlayer::BuildVideoGraph(TPlayContext* context, const AVFrame* frame) {
+  // Pictures like these are not tried again once their graph failed: it is said once, not per picture.
+  context->GraphWidth = frame->width;
+  context->GraphHeight = frame->height;
+  context->GraphFormat = frame->format;
   avfilter_graph_free(&context->Graph);
   context->GraphInput = context->GraphOutput = nullptr;
   context->Graph = avfilter_graph_alloc();
@@ -518,9 +522,6 @@ bool TCustomPlayer::BuildVideoGraph(TPlayContext* context, const AVFrame* frame)
     TFFLogger::Instance().Log(this, llError, "video filters: " + unsafe);
     return false;
   }
-  context->GraphWidth = frame->width;
-  context->GraphHeight = frame->height;
-  context->GraphFormat = frame->format;
   return true;
 }
 
@@ -629,13 +630,13 @@ void TCustomPlayer::VideoThread(TPlayContext* context) {
       context->ShowAfterSeek = false;
       context->PausedForSeek = false;
     }
-    if (frame->width != context->GraphWidth || frame->height != context->GraphHeight ||
-        frame->format != context->GraphFormat || !context->Graph) {
-      if (!BuildVideoGraph(context, frame)) {
-        av_frame_unref(frame);
-        avfilter_graph_free(&context->Graph);
-        continue;
-      }
+    if ((frame->width != context->GraphWidth || frame->height != context->GraphHeight ||
+         frame->format != context->GraphFormat) &&
+        !BuildVideoGraph(context, frame))
+      avfilter_graph_free(&context->Graph);
+    if (!context->Graph) {
+      av_frame_unref(frame);
+      continue;
     }
     const int64_t position = frame->pkt_pos;
     if (av_buffersrc_add_frame(context->GraphInput, frame) < 0) {
